@@ -1,0 +1,47 @@
+// Splitting the program's path and forming every file path the program uses.
+#pragma once
+
+#include <string>
+
+struct PathParts {
+    std::string drive;      // "C:" or empty
+    std::string folder;     // "\Program Files\Zephyl\" (with both separators kept)
+    std::string name;       // "ZephylSaver"
+    std::string extension;  // ".scr" or empty
+};
+
+// The split of the C runtime's _splitpath.
+PathParts SplitPath(const std::string& path);
+
+// File names inside the installation folder.
+extern const char* const kHelpFileName;
+extern const char* const kImageBundleName;
+extern const char* const kQuoteBundleName;
+extern const char* const kMusicBundleName;
+extern const char* const kFlagPictureName;
+extern const char* const kFontFileName;
+extern const char* const kShadow5Name;
+extern const char* const kShadow7Name;
+extern const char* const kLogFileName;
+extern const char* const kDefaultPlaylistName;
+
+struct ContentPaths {
+    std::string helpFile;
+    std::string imageBundle;
+    std::string quoteBundle;
+    std::string musicBundle;
+    std::string flagPicture;
+    std::string fontFile;
+    std::string shadow5;
+    std::string shadow7;
+    std::string playlistName;    // login name + ".M3U", or "ZEPHYL.M3U"
+    std::string customPlaylist;  // UserFolder + playlistName
+    std::string logFile;         // UserFolder + "ZephylLog.txt"
+};
+
+// loginName empty means it could not be read.
+ContentPaths MakeContentPaths(const std::string& programFolder, const std::string& userFolder,
+                              const std::string& loginName);
+
+// True when the extension contains "exe" in any case (the launcher-style start).
+bool ExtensionMeansConfig(const std::string& extension);
