@@ -1,0 +1,34 @@
+// Frame-rate bookkeeping: 250 ms windows, truncated millisecond sums, excess carried over.
+#include "scene/FrameRate.h"
+
+#include <cmath>
+#include <limits>
+
+double ElapsedMilliseconds(int64_t previous, int64_t now, int64_t frequency, bool highResolution) {
+    // Unsigned arithmetic: a wrapped or reset counter gives a huge difference, never UB.
+    const int64_t diff = static_cast<int64_t>(static_cast<uint64_t>(now) - static_cast<uint64_t>(previous));
+    if (!highResolution) return static_cast<double>(diff);
+    if (frequency <= 0) return 0.0;
+    return static_cast<double>(diff) / static_cast<double>(frequency) * 1000.0;
+}
+
+bool FrameRateBook::AddFrame(double ms) {
+    frameMs = ms;
+    // The window holds whole milliseconds: the fraction of every frame is dropped. Values
+    // outside the 32-bit range (a counter that jumped) are clamped instead of overflowing.
+    double sum = std::trunc(static_cast<double>(windowMs) + ms);
+    if (!(sum == sum)) sum = 0.0;
+    if (sum > std::numeric_limits<int32_t>::max()) sum = std::numeric_limits<int32_t>::max();
+    if (sum < std::numeric_limits<int32_t>::min()) sum = std::numeric_limits<int32_t>::min();
+    windowMs = static_cast<int32_t>(sum);
+    if (windowFrames < std::numeric_limits<int32_t>::max()) ++windowFrames;
+    if (windowMs < kWindowMs) return false;
+
+    const float rate = static_cast<float>(1000.0 / windowMs * windowFrames);
+    ++samples;
+    windowFrames = 0;
+    windowMs -= kWindowMs;
+    rateSum += rate;
+    averageRate = rateSum / static_cast<float>(samples);
+    return true;
+}
