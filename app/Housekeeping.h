@@ -1,0 +1,27 @@
+// Installation housekeeping: the per-user folder record and open machine keys
+// (InitialSecurity), the uninstall of every recorded user folder, and the check of the
+// installed files against "chk.sum" in the Windows folder.
+#pragma once
+
+#include <string>
+
+// Records `folder` under the login name in HKLM\...\AppData and, on NT, gives both machine
+// keys an empty protected access list so every user can write them. Silent on failure.
+void InitialSecurity(const std::string& folder);
+
+// Removes every user folder recorded under AppData, then the AppData key itself.
+void Uninstall();
+
+// Removes every file and subfolder below `path` (read-only ones too), not `path` itself.
+void DeleteFolderTree(const std::string& path);
+
+// True when every file listed in chk.sum (Windows folder) exists in the program folder
+// with the listed SHA-256; false when one is missing or altered, or the list is missing
+// or malformed.
+bool InstalledFileCheck();
+
+// The same check with explicit locations (the list file and the installation folder).
+bool CheckInstalledFiles(const std::string& listPath, const std::string& installFolder);
+
+// SHA-256 of a whole file through the system's crypto provider; false when unreadable.
+bool Sha256OfFile(const std::string& path, unsigned char digest[32]);

@@ -1,0 +1,27 @@
+// The saver run: full screen or as a preview inside a window of the display settings.
+// Owns the saver window, its device context and the display-mode switch for the run.
+#pragma once
+
+#include <windows.h>
+
+#include "saver/SaverRules.h"
+
+// The whole run; returns when the run is over or has failed (CriticalError tells which).
+void DoSaver(HWND parent, int showCommand);
+
+// Average frame rate measured during the last run (100 when nothing was measured).
+float SaverAverageFps();
+
+extern const char* const kSaverClassName;  // "ZephylSaver"
+extern const char* const kChildClassName;  // "ZephylChildClass"
+extern const char* const kSaverTitle;      // "Zephyl Saver"
+
+// Values of the current run that the scene reads.
+extern HWND hScrWindow;            // the saver window; null until created
+extern HDC hDC;                    // its device context during the run
+extern int ScreenWidth;            // the drawing area
+extern int ScreenHeight;
+extern DisplayMode RequestedMode;  // the mode the run asked for
+extern DisplayMode OriginalMode;   // the desktop mode found at start (full screen only)
+extern bool DisplayModeChanged;    // the mode was switched and is restored at the end
+extern bool QuitRequested;         // ends the main loop

@@ -1,0 +1,327 @@
+// Wine test support: processes, message boxes, registry and files of the real program.
+#include "support/WineTest.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace wt {
+
+const char* const kProductKey = "Software\\Telmoro\\Zephyl";
+const char* const kAppDataKey = "Software\\Telmoro\\Zephyl\\AppData";
+
+std::string WindowsPath(const std::string& path) {
+    if (path.size() >= 2 && path[1] == ':') {
+        std::string p = path;
+        if (p.back() != '\\') p += '\\';
+        return p;
+    }
+    std::string p = "Z:" + path;
+    std::replace(p.begin(), p.end(), '/', '\\');
+    if (p.back() != '\\') p += '\\';
+    return p;
+}
+
+std::string DistFolder() { return WindowsPath(ZEPHYL_DIST_DIR); }
+std::string SourceFolder() { return WindowsPath(ZEPHYL_SOURCE_DIR); }
+
+std::string WindowsFolder() {
+    char folder[MAX_PATH] = {};
+    GetWindowsDirectoryA(folder, MAX_PATH);
+    std::string s(folder);
+    if (s.empty() || s.back() != '\\') s += '\\';
+    return s;
+}
+
+namespace {
+
+void RemoveTree(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
+            std::string item = folder + found.cFileName;
+            SetFileAttributesA(item.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(item + "\\");
+                RemoveDirectoryA(item.c_str());
+            } else {
+                DeleteFileA(item.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
+
+std::string InstallCopy(const std::string& name) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + "zephyl-" + name + "\\";
+    RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string dist = DistFolder();
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dist + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return folder;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        CopyFileA((dist + found.cFileName).c_str(), (folder + found.cFileName).c_str(), FALSE);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return folder;
+}
+
+bool InstallCheckSumList(const std::string& installFolder) {
+    return CopyFileA((installFolder + "chk.sum").c_str(), (WindowsFolder() + "chk.sum").c_str(), FALSE) != 0;
+}
+
+Process::~Process() {
+    if (m_process) CloseHandle(m_process);
+}
+
+Process::Process(Process&& other) noexcept : m_process(other.m_process), m_id(other.m_id) {
+    other.m_process = nullptr;
+    other.m_id = 0;
+}
+
+bool Process::Start(const std::string& exe, const std::string& args) {
+    std::string line = "\"" + exe + "\"";
+    if (!args.empty()) line += " " + args;
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    m_process = info.hProcess;
+    m_id = info.dwProcessId;
+    return true;
+}
+
+bool Process::WaitExit(DWORD ms, DWORD* exitCode) {
+    if (!m_process) return true;
+    if (WaitForSingleObject(m_process, ms) != WAIT_OBJECT_0) return false;
+    if (exitCode) GetExitCodeProcess(m_process, exitCode);
+    return true;
+}
+
+void Process::Kill() {
+    if (m_process && Running()) {
+        TerminateProcess(m_process, 1);
+        WaitForSingleObject(m_process, 5000);
+    }
+}
+
+bool Process::Running() const {
+    return m_process && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
+}
+
+namespace {
+
+struct EnumState {
+    DWORD processId;
+    const char* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+    EnumState* state = reinterpret_cast<EnumState*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != state->processId) return TRUE;
+    if (state->className) {
+        char name[256] = {};
+        GetClassNameA(window, name, sizeof name);
+        if (strcmp(name, state->className) != 0) return TRUE;
+    }
+    state->found.push_back(window);
+    return TRUE;
+}
+
+std::string TextOf(HWND window) {
+    int n = GetWindowTextLengthA(window);
+    std::string text(static_cast<size_t>(n) + 1, '\0');
+    GetWindowTextA(window, &text[0], n + 1);
+    text.resize(strlen(text.c_str()));
+    return text;
+}
+
+}  // namespace
+
+std::vector<HWND> WindowsOf(DWORD processId, const char* className) {
+    EnumState state{processId, className, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&state));
+    return state.found;
+}
+
+HWND WaitForWindow(DWORD processId, const char* className, DWORD ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        for (HWND w : WindowsOf(processId, className))
+            if (IsWindowVisible(w)) return w;
+        if (GetTickCount() - start >= ms) return nullptr;
+        Sleep(50);
+    }
+}
+
+bool WaitForMessageBox(DWORD processId, DWORD ms, MessageBoxInfo& info) {
+    HWND box = WaitForWindow(processId, "#32770", ms);
+    if (!box) return false;
+    Sleep(100);  // let the box finish laying out its controls
+    info.window = box;
+    info.caption = TextOf(box);
+    // A message box keeps its text in the static control with id 0xFFFF.
+    HWND text = GetDlgItem(box, 0xFFFF);
+    info.text = text ? TextOf(text) : std::string();
+    info.hasErrorIcon = false;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            HICON shown = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+            if (shown && shown == LoadIconA(nullptr, IDI_HAND)) info.hasErrorIcon = true;
+        }
+    }
+    return true;
+}
+
+void PressOk(HWND box) {
+    HWND button = GetDlgItem(box, IDOK);
+    if (!button) button = GetDlgItem(box, IDCANCEL);
+    if (button)
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(button));
+    else
+        PostMessageA(box, WM_CLOSE, 0, 0);
+}
+
+uint32_t RegValue::AsDword() const {
+    uint32_t v = 0;
+    memcpy(&v, data.data(), std::min<size_t>(4, data.size()));
+    return v;
+}
+
+std::string RegValue::AsString() const {
+    std::string s(data.begin(), data.end());
+    s.resize(strlen(s.c_str()));
+    return s;
+}
+
+RegValue ReadValue(HKEY root, const std::string& key, const std::string& name) {
+    RegValue value;
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return value;
+    DWORD size = 0, type = 0;
+    if (RegQueryValueExA(k, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        value.data.resize(size);
+        if (RegQueryValueExA(k, name.c_str(), nullptr, &type, value.data.data(), &size) == ERROR_SUCCESS) {
+            value.exists = true;
+            value.type = type;
+            value.data.resize(size);
+        }
+    }
+    RegCloseKey(k);
+    return value;
+}
+
+bool WriteRaw(HKEY root, const std::string& key, const std::string& name, DWORD type,
+              const void* data, DWORD size) {
+    HKEY k = nullptr;
+    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) != ERROR_SUCCESS)
+        return false;
+    bool ok = RegSetValueExA(k, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    RegCloseKey(k);
+    return ok;
+}
+
+bool WriteDword(HKEY root, const std::string& key, const std::string& name, uint32_t value) {
+    return WriteRaw(root, key, name, REG_DWORD, &value, sizeof value);
+}
+
+bool WriteString(HKEY root, const std::string& key, const std::string& name, const std::string& text) {
+    return WriteRaw(root, key, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+bool DeleteValue(HKEY root, const std::string& key, const std::string& name) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_WRITE, &k) != ERROR_SUCCESS) return false;
+    bool ok = RegDeleteValueA(k, name.c_str()) == ERROR_SUCCESS;
+    RegCloseKey(k);
+    return ok;
+}
+
+bool DeleteTree(HKEY root, const std::string& key) {
+    return SHDeleteKeyA(root, key.c_str()) == ERROR_SUCCESS;
+}
+
+bool KeyExists(HKEY root, const std::string& key) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+void ResetProductState(bool debugLog) {
+    DeleteTree(HKEY_CURRENT_USER, kProductKey);
+    DeleteTree(HKEY_LOCAL_MACHINE, kProductKey);
+    WriteDword(HKEY_CURRENT_USER, kProductKey, "DebugLog", debugLog ? 1 : 0);
+    DeleteFileA((WindowsFolder() + "chk.sum").c_str());
+}
+
+std::string UserDataFolder() {
+    char appData[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData);
+    std::string base(appData);
+    if (!base.empty() && base.back() == '\\') base.pop_back();
+    return base + "\\Telmoro\\Zephyl\\";
+}
+
+std::string ReadFile(const std::string& path, bool* ok) {
+    std::string text;
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (ok) *ok = f != INVALID_HANDLE_VALUE;
+    if (f == INVALID_HANDLE_VALUE) return text;
+    char buffer[65536];
+    DWORD got = 0;
+    while (::ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
+    CloseHandle(f);
+    return text;
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    CloseHandle(f);
+    return ok;
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace wt

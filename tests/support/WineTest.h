@@ -1,0 +1,96 @@
+// Helpers for the tests that drive the real program under Wine: installing the files of
+// dist/ into a folder of the test's own, starting the program, finding and answering its
+// message boxes, reading and seeding the registry, and reading its files.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace wt {
+
+// The Windows form of a folder named by the build (e.g. "Z:\work\main\dist\"), with a
+// trailing backslash.
+std::string WindowsPath(const std::string& unixOrWindowsPath);
+std::string DistFolder();
+std::string SourceFolder();
+
+// Copies every file of dist/ into a fresh folder below the temporary folder and returns
+// it (trailing backslash). The folder and its files are the test's to change.
+std::string InstallCopy(const std::string& name);
+// Writes the installed-file list of `installFolder` (as the build made it) to the Windows
+// folder, where the program looks for it.
+bool InstallCheckSumList(const std::string& installFolder);
+std::string WindowsFolder();
+
+// A started program.
+class Process {
+public:
+    Process() = default;
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    Process(Process&& other) noexcept;
+
+    // exe: full path; args: the text after the program name.
+    bool Start(const std::string& exe, const std::string& args);
+    // True when it ended within `ms`; `exitCode` then holds its result.
+    bool WaitExit(DWORD ms, DWORD* exitCode = nullptr);
+    void Kill();
+    DWORD Id() const { return m_id; }
+    bool Running() const;
+
+private:
+    HANDLE m_process = nullptr;
+    DWORD m_id = 0;
+};
+
+// Top-level windows of a process, optionally of one class ("#32770" for dialogs).
+std::vector<HWND> WindowsOf(DWORD processId, const char* className = nullptr);
+// Waits up to `ms` for a visible top-level window of `processId` of that class.
+HWND WaitForWindow(DWORD processId, const char* className, DWORD ms);
+
+struct MessageBoxInfo {
+    HWND window = nullptr;
+    std::string caption;
+    std::string text;
+    bool hasErrorIcon = false;
+};
+// Waits up to `ms` for a message box of the process and reads it.
+bool WaitForMessageBox(DWORD processId, DWORD ms, MessageBoxInfo& info);
+// Presses the box's OK button (or its only button).
+void PressOk(HWND box);
+
+// Registry under HKCU or HKLM. Values come back as their type and raw bytes.
+struct RegValue {
+    bool exists = false;
+    DWORD type = 0;
+    std::vector<uint8_t> data;
+    uint32_t AsDword() const;
+    std::string AsString() const;  // up to the first zero
+};
+RegValue ReadValue(HKEY root, const std::string& key, const std::string& name);
+bool WriteDword(HKEY root, const std::string& key, const std::string& name, uint32_t value);
+bool WriteString(HKEY root, const std::string& key, const std::string& name, const std::string& text);
+bool WriteRaw(HKEY root, const std::string& key, const std::string& name, DWORD type,
+              const void* data, DWORD size);
+bool DeleteValue(HKEY root, const std::string& key, const std::string& name);
+bool DeleteTree(HKEY root, const std::string& key);
+bool KeyExists(HKEY root, const std::string& key);
+
+extern const char* const kProductKey;     // Software\Telmoro\Zephyl
+extern const char* const kAppDataKey;     // Software\Telmoro\Zephyl\AppData
+// Starts every test from a known state: the product's per-user and per-machine keys gone,
+// "DebugLog" as asked, no chk.sum in the Windows folder.
+void ResetProductState(bool debugLog = true);
+
+// The user's data folder the program uses (application data + "\Telmoro\Zephyl\").
+std::string UserDataFolder();
+std::string ReadFile(const std::string& path, bool* ok = nullptr);
+bool WriteFile(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+std::vector<std::string> Lines(const std::string& text);
+
+}  // namespace wt

@@ -1,0 +1,85 @@
+# Wine environment for running and testing the screen saver; source this file, then:
+#   zephyl_env_start STATE_DIR   Xvfb on a free display, a fresh WINEPREFIX in STATE_DIR made
+#                                with wineboot, Wine's virtual desktop (1024x768, so display
+#                                mode switches work), a PulseAudio null sink "zsink"
+#   zephyl_env_stop              stops exactly the processes zephyl_env_start started
+# zephyl_env_start exports DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES,
+# XDG_RUNTIME_DIR and PULSE_SERVER, and writes them to STATE_DIR/env.sh as well.
+
+zephyl_free_display() {
+  n=${ZEPHYL_FIRST_DISPLAY:-90}
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  echo "$n"
+}
+
+zephyl_env_start() {
+  state=$1
+  mkdir -p "$state"
+  state=$(cd "$state" && pwd)
+  ZEPHYL_ENV_STATE=$state
+  : > "$state/pids"
+
+  if [ -n "${ZEPHYL_USE_DISPLAY:-}" ]; then
+    export DISPLAY=$ZEPHYL_USE_DISPLAY
+  else
+    n=$(zephyl_free_display)
+    Xvfb ":$n" -nolisten tcp -screen 0 1024x768x24 >"$state/xvfb.log" 2>&1 &
+    echo $! >> "$state/pids"
+    export DISPLAY=":$n"
+    i=0
+    until xdpyinfo >/dev/null 2>&1; do
+      i=$((i + 1)); [ $i -gt 100 ] && { echo "Xvfb did not start" >&2; return 1; }
+      sleep 0.1
+    done
+  fi
+
+  export XDG_RUNTIME_DIR="$state/runtime"
+  rm -rf "$XDG_RUNTIME_DIR"; mkdir -p "$XDG_RUNTIME_DIR"; chmod 700 "$XDG_RUNTIME_DIR"
+  pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
+    --load="module-null-sink sink_name=zsink rate=44100" \
+    --load="module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse-native auth-anonymous=1" \
+    >"$state/pulse.log" 2>&1 &
+  echo $! >> "$state/pids"
+  export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse-native"
+  i=0
+  until pactl info >/dev/null 2>&1; do
+    i=$((i + 1)); [ $i -gt 100 ] && { echo "PulseAudio did not start" >&2; break; }
+    sleep 0.1
+  done
+  pactl set-default-sink zsink >/dev/null 2>&1 || true
+
+  export WINEPREFIX="$state/wineprefix"
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  rm -rf "$WINEPREFIX"
+  wineboot -i >"$state/wineboot.log" 2>&1
+  # Every program runs inside one virtual desktop, where display mode switches work.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+  wineserver -w
+
+  cat > "$state/env.sh" <<ENV
+export DISPLAY='$DISPLAY' WINEPREFIX='$WINEPREFIX' WINEDEBUG='$WINEDEBUG'
+export WINEDLLOVERRIDES='$WINEDLLOVERRIDES' WINEARCH='$WINEARCH'
+export XDG_RUNTIME_DIR='$XDG_RUNTIME_DIR' PULSE_SERVER='$PULSE_SERVER'
+ENV
+}
+
+zephyl_env_stop() {
+  state=${ZEPHYL_ENV_STATE:-}
+  [ -n "$state" ] || return 0
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+  fi
+  if [ -f "$state/pids" ]; then
+    for pid in $(cat "$state/pids"); do kill "$pid" 2>/dev/null || true; done
+    for pid in $(cat "$state/pids"); do
+      i=0
+      while kill -0 "$pid" 2>/dev/null && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+      kill -9 "$pid" 2>/dev/null || true
+    done
+    : > "$state/pids"
+  fi
+}

@@ -1,0 +1,4 @@
+// Placeholder until the configuration dialog lands: configuration mode shows nothing yet.
+#include "ui/ConfigDialog.h"
+
+void RunConfigDialog(HWND) {}
