@@ -1,5 +1,23 @@
-// Seam for the music player's arrow-key operations: until the player offers them, an arrow
-// key while music is on is taken (it never ends the run) and does nothing else.
+// The arrow keys' music operations: right skips to the next song, left goes back, down
+// pauses or resumes, up resumes. Without the music player in the build they do nothing
+// (an arrow key never ends the run either way).
 #include "saver/MusicKeys.h"
 
-void HandleMusicKey(uint32_t) {}
+#include "saver/SaverRules.h"
+#ifdef ZEPHYL_MUSIC_PLAYER
+#include "music/Music.h"
+#endif
+
+void HandleMusicKey(uint32_t virtualKey) {
+#ifdef ZEPHYL_MUSIC_PLAYER
+    switch (virtualKey) {
+    case kKeyRight: NextSong(); break;
+    case kKeyLeft: PreviousSong(); break;
+    case kKeyUp: ResumeMusic(); break;
+    case kKeyDown: TogglePause(); break;
+    default: break;
+    }
+#else
+    (void)virtualKey;
+#endif
+}
