@@ -1,0 +1,64 @@
+// cTexture: one Direct3D texture (a DirectDraw 7 surface with its mipmap chain when the
+// device filters mipmaps), 32-bit ARGB or 16-bit RGB, or a plain off-screen surface (kind
+// kPlainSurface). It owns its surface and releases it on destruction. Creation needs the
+// graphics layer's device and throws cGameError when it fails.
+#pragma once
+
+#include <windows.h>
+#include <ddraw.h>
+
+#include <string>
+
+#include "gfx/GameError.h"
+#include "gfx/TextureRules.h"
+
+constexpr int kTextureSurface = 0;
+constexpr int kPlainSurface = -1;
+
+class cTexture {
+public:
+    // Makes sure the process-wide list of texture formats is filled (may throw).
+    cTexture();
+    virtual ~cTexture();
+    cTexture(const cTexture&) = delete;
+    cTexture& operator=(const cTexture&) = delete;
+
+    void Create32(int width, int height, int kind, int mipLevels);
+    void Create16(int width, int height, int kind, int mipLevels);
+    // 32 -> Create32, any other depth -> Create16.
+    void CreateForDepth(int width, int height, int depth, int kind, int mipLevels);
+
+    // The top-level surface (device contexts, locking, setting the texture on the device).
+    LPDIRECTDRAWSURFACE7 Surface() const { return m_surface; }
+    // Fills every lower mipmap level from the level above.
+    void GenerateMipmaps();
+
+    // The description the surface was made with; its pixel format is the matching entry of
+    // the device's texture format list.
+    const DDSURFACEDESC2& Description() const { return m_desc; }
+    int Kind() const { return m_kind; }
+    int Width() const { return int(m_desc.dwWidth); }
+    int Height() const { return int(m_desc.dwHeight); }
+    // Levels in the surface's chain (1 without mipmaps, 0 without a surface).
+    int LevelCount() const;
+    const std::string& Name() const { return m_name; }
+
+private:
+    void Create(int width, int height, int kind, int mipLevels, const PixelFormat& format);
+    void ReleaseSurface();
+
+    LPDIRECTDRAWSURFACE7 m_surface = nullptr;
+    DDSURFACEDESC2 m_desc{};
+    std::string m_name;
+    int m_kind = kTextureSurface;
+};
+
+// Fills the process-wide texture format list from the graphics layer's device, once.
+// Throws cGameError("Couldn't enumerate texture formats") when that fails.
+void EnsureTextureFormats();
+// Some listed format has the RGB flag and exactly `bits` bits per pixel.
+bool HasRGBFormat(int bits);
+// Some listed format has alpha pixels.
+bool HasAlphaFormat();
+// The device filters between mipmap levels (textures get mipmap chains).
+bool TexturesMipmapCapable();
