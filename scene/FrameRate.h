@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // Milliseconds between two readings of a counter running at `frequency` counts per second.
-// With the millisecond clock (frequency 1000) the difference is taken as it is. A frequency
+// With the millisecond clock (frequency 1000) the difference is taken modulo 2^32. A frequency
 // of 0 or below gives 0 rather than a division by zero.
 double ElapsedMilliseconds(int64_t previous, int64_t now, int64_t frequency, bool highResolution);
 
