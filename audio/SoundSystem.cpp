@@ -1,0 +1,363 @@
+// SoundSystem: FSOUND semantics over decoders and a pulled mix. One mutex guards all state;
+// the output thread holds it while it decodes and mixes one block.
+#include "audio/SoundSystem.h"
+
+#include "audio/Resampler.h"
+
+#include <algorithm>
+#include <cmath>
+
+struct FSOUND_STREAM {
+    std::unique_ptr<zaudio::Decoder> decoder;
+    int channel = -1;
+    bool needsRewind = false;
+};
+
+namespace zaudio {
+
+namespace {
+const int kMinMixRate = 4000;
+const int kMaxMixRate = 192000;
+const int kMaxChannels = 1024;
+const float kHalfPi = 1.5707963f;
+}  // namespace
+
+SoundSystem::SoundSystem(OutputFactory factory, AsfOpener asfOpener)
+    : m_factory(std::move(factory)), m_asfOpener(asfOpener)
+{
+    m_config.bufferMs = kDefaultBufferMs;
+}
+
+SoundSystem::~SoundSystem()
+{
+    Close();
+}
+
+bool SoundSystem::Fail(int error) const
+{
+    m_error = error;
+    return false;
+}
+
+int SoundSystem::GetError() const
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_error;
+}
+
+bool SoundSystem::SetBufferSize(int ms)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_error = FMOD_ERR_NONE;
+    if (m_initialised || m_starting)
+        return Fail(FMOD_ERR_BUSY);
+    if (ms < kMinBufferMs || ms > kMaxBufferMs)
+        return Fail(FMOD_ERR_INVALID_PARAM);
+    m_config.bufferMs = ms;
+    return true;
+}
+
+bool SoundSystem::SetDriver(int driver)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_error = FMOD_ERR_NONE;
+    if (m_initialised || m_starting)
+        return Fail(FMOD_ERR_BUSY);
+    if (driver < 0)
+        return Fail(FMOD_ERR_INVALID_PARAM);
+    m_config.driver = driver;
+    return true;
+}
+
+bool SoundSystem::Init(int mixRate, int maxChannels, unsigned flags)
+{
+    OutputConfig config;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_error = FMOD_ERR_NONE;
+        if (m_initialised || m_starting)
+            return Fail(FMOD_ERR_BUSY);
+        if (mixRate < kMinMixRate || mixRate > kMaxMixRate || maxChannels < 1 || maxChannels > kMaxChannels)
+            return Fail(FMOD_ERR_INVALID_PARAM);
+        m_config.rate = mixRate;
+        m_channels.assign(static_cast<size_t>(maxChannels), Channel());
+        m_mixed = m_played = 0;
+        m_starting = true;
+        config = m_config;
+    }
+    // The device may render its first blocks from inside the factory, so the lock is not
+    // held here.
+    int error = FMOD_ERR_INIT;
+    std::unique_ptr<OutputDevice> device;
+    if (m_factory)
+        device = m_factory(config, *this, error);
+    std::lock_guard<std::mutex> g(m_lock);
+    m_starting = false;
+    if (!device) {
+        m_channels.clear();
+        return Fail(error == FMOD_ERR_NONE ? FMOD_ERR_INIT : error);
+    }
+    m_device = std::move(device);
+    m_initialised = true;
+    return true;
+}
+
+void SoundSystem::Close()
+{
+    std::unique_ptr<OutputDevice> device;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_error = FMOD_ERR_NONE;
+        m_initialised = false;
+        device = std::move(m_device);
+    }
+    // Stopping the device waits for its thread, which may be waiting for the lock.
+    device.reset();
+    std::lock_guard<std::mutex> g(m_lock);
+    for (FSOUND_STREAM* s : m_streams)
+        delete s;
+    m_streams.clear();
+    m_channels.clear();
+}
+
+FSOUND_STREAM* SoundSystem::StreamOpen(const char* nameOrData, unsigned mode, int offset, int length)
+{
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_error = FMOD_ERR_NONE;
+        if (!m_initialised) {
+            Fail(FMOD_ERR_UNINITIALIZED);
+            return nullptr;
+        }
+    }
+    SongSource source;
+    source.nameOrData = nameOrData;
+    source.inMemory = (mode & FSOUND_LOADMEMORY) != 0;
+    source.offset = offset;
+    source.length = length;
+    int error = FMOD_ERR_NONE;
+    // Headers are read without the lock so that the mix never waits for a file open.
+    std::unique_ptr<Decoder> decoder = OpenSong(source, m_asfOpener, error);
+    int rate = 0;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        rate = m_config.rate;
+    }
+    if (decoder && decoder->Rate() != rate)
+        decoder.reset(new Resampler(std::move(decoder), rate));
+
+    std::lock_guard<std::mutex> g(m_lock);
+    if (!decoder) {
+        Fail(error == FMOD_ERR_NONE ? FMOD_ERR_FILE_BAD : error);
+        return nullptr;
+    }
+    if (!m_initialised) {
+        Fail(FMOD_ERR_UNINITIALIZED);
+        return nullptr;
+    }
+    FSOUND_STREAM* s = new FSOUND_STREAM();
+    s->decoder = std::move(decoder);
+    m_streams.insert(s);
+    return s;
+}
+
+bool SoundSystem::ChannelBusy(const Channel& c) const
+{
+    return c.stream && !(c.ended && m_played >= c.endFrame);
+}
+
+void SoundSystem::Detach(FSOUND_STREAM* stream)
+{
+    if (stream->channel >= 0 && stream->channel < static_cast<int>(m_channels.size())) {
+        Channel& c = m_channels[static_cast<size_t>(stream->channel)];
+        if (c.stream == stream) {
+            c.stream = nullptr;
+            c.ended = false;
+            c.paused = false;
+        }
+    }
+    stream->channel = -1;
+}
+
+int SoundSystem::StreamPlay(int channel, FSOUND_STREAM* stream)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_error = FMOD_ERR_NONE;
+    if (!m_initialised) {
+        Fail(FMOD_ERR_UNINITIALIZED);
+        return -1;
+    }
+    if (!stream || !m_streams.count(stream)) {
+        Fail(FMOD_ERR_INVALID_PARAM);
+        return -1;
+    }
+    const int count = static_cast<int>(m_channels.size());
+    int index = -1;
+    if (channel == FSOUND_FREE) {
+        // The stream's own channel counts as free: playing it again restarts it there.
+        for (int i = 0; i < count && index < 0; ++i) {
+            const Channel& c = m_channels[static_cast<size_t>(i)];
+            if (!ChannelBusy(c) || c.stream == stream)
+                index = i;
+        }
+        if (index < 0) {
+            Fail(FMOD_ERR_CHANNEL_ALLOC);
+            return -1;
+        }
+    } else if (channel >= 0 && channel < count) {
+        index = channel;
+    } else {
+        Fail(FMOD_ERR_INVALID_PARAM);
+        return -1;
+    }
+
+    Detach(stream);
+    Channel& c = m_channels[static_cast<size_t>(index)];
+    if (c.stream) {
+        FSOUND_STREAM* old = c.stream;
+        Detach(old);
+        old->needsRewind = true;
+    }
+    if (stream->needsRewind) {
+        if (!stream->decoder->Rewind()) {
+            Fail(FMOD_ERR_FILE_BAD);
+            return -1;
+        }
+        stream->needsRewind = false;
+    }
+    // Volume and pan stay as last set for the channel, so a song starts at the level the
+    // caller chose before it played.
+    c.stream = stream;
+    c.paused = false;
+    c.ended = false;
+    c.endFrame = 0;
+    stream->channel = index;
+    return index;
+}
+
+bool SoundSystem::StreamStop(FSOUND_STREAM* stream)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_error = FMOD_ERR_NONE;
+    if (!m_initialised)
+        return Fail(FMOD_ERR_UNINITIALIZED);
+    if (!stream || !m_streams.count(stream))
+        return Fail(FMOD_ERR_INVALID_PARAM);
+    Detach(stream);
+    stream->needsRewind = true;
+    return true;
+}
+
+bool SoundSystem::StreamClose(FSOUND_STREAM* stream)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_error = FMOD_ERR_NONE;
+    if (!stream || !m_streams.count(stream))
+        return Fail(FMOD_ERR_INVALID_PARAM);
+    Detach(stream);
+    m_streams.erase(stream);
+    delete stream;
+    return true;
+}
+
+template <class F> bool SoundSystem::ForChannels(int channel, F f)
+{
+    m_error = FMOD_ERR_NONE;
+    if (!m_initialised)
+        return Fail(FMOD_ERR_UNINITIALIZED);
+    if (channel == FSOUND_ALL) {
+        for (Channel& c : m_channels)
+            f(c);
+        return true;
+    }
+    if (channel < 0 || channel >= static_cast<int>(m_channels.size()))
+        return Fail(FMOD_ERR_INVALID_PARAM);
+    f(m_channels[static_cast<size_t>(channel)]);
+    return true;
+}
+
+bool SoundSystem::SetPan(int channel, int pan)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    if (pan != FSOUND_STEREOPAN)
+        pan = pan < 0 ? 0 : (pan > 255 ? 255 : pan);
+    return ForChannels(channel, [pan](Channel& c) { c.pan = pan; });
+}
+
+bool SoundSystem::SetVolume(int channel, int volume)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    volume = volume < 0 ? 0 : (volume > 255 ? 255 : volume);
+    return ForChannels(channel, [volume](Channel& c) { c.volume = volume; });
+}
+
+bool SoundSystem::SetPaused(int channel, bool paused)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    return ForChannels(channel, [paused](Channel& c) { c.paused = paused; });
+}
+
+bool SoundSystem::IsPlaying(int channel) const
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_error = FMOD_ERR_NONE;
+    if (!m_initialised)
+        return Fail(FMOD_ERR_UNINITIALIZED);
+    if (channel < 0 || channel >= static_cast<int>(m_channels.size()))
+        return Fail(FMOD_ERR_INVALID_PARAM);
+    return ChannelBusy(m_channels[static_cast<size_t>(channel)]);
+}
+
+void SoundSystem::Played(int frames)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    if (frames > 0)
+        m_played += frames;
+}
+
+void SoundSystem::Render(int16_t* out, int frames)
+{
+    if (frames <= 0)
+        return;
+    std::lock_guard<std::mutex> g(m_lock);
+    const size_t samples = static_cast<size_t>(frames) * 2;
+    if (m_mix.size() < samples) {
+        m_mix.resize(samples);
+        m_voice.resize(samples);
+    }
+    std::fill(m_mix.begin(), m_mix.begin() + static_cast<std::ptrdiff_t>(samples), 0.0f);
+
+    for (Channel& c : m_channels) {
+        if (!c.stream || c.ended || c.paused)
+            continue;
+        int n = c.stream->decoder->Read(m_voice.data(), frames);
+        if (n < 0)
+            n = 0;
+        if (n < frames) {
+            c.ended = true;
+            c.endFrame = m_mixed + n;
+            c.stream->needsRewind = true;
+        }
+        float gain = c.volume / 255.0f;
+        float gl = gain, gr = gain;
+        if (c.pan != FSOUND_STEREOPAN) {
+            // Equal-power pan: the middle position is 3 dB down on each side.
+            float a = c.pan / 255.0f * kHalfPi;
+            gl *= std::cos(a);
+            gr *= std::sin(a);
+        }
+        for (int i = 0; i < n; ++i) {
+            m_mix[2 * i] += m_voice[2 * i] * gl;
+            m_mix[2 * i + 1] += m_voice[2 * i + 1] * gr;
+        }
+    }
+
+    for (size_t i = 0; i < samples; ++i) {
+        float v = m_mix[i] * 32768.0f;
+        v = v > 32767.0f ? 32767.0f : (v < -32768.0f ? -32768.0f : v);
+        out[i] = static_cast<int16_t>(std::lrint(v));
+    }
+    m_mixed += frames;
+}
+
+}  // namespace zaudio

@@ -1,0 +1,109 @@
+// SoundSystem: the sound library's state and mixer behind the FSOUND functions: output set-up,
+// streams (owned here from FSOUND_Stream_Open until FSOUND_Stream_Close or Close), channels
+// with volume, pan and pause, and the mix that an output device pulls on its own thread.
+// Portable: the output device and the Windows Media reader are handed in by the platform.
+#pragma once
+
+#include "audio/Decoder.h"
+#include "audio/SongOpener.h"
+#include "audio/fmod.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <vector>
+
+namespace zaudio {
+
+// What an output device pulls from. Both are called on the device's own thread.
+class MixTarget {
+public:
+    virtual ~MixTarget() = default;
+    // Mixes the next 'frames' stereo 16-bit frames into out.
+    virtual void Render(int16_t* out, int frames) = 0;
+    // The device has finished playing this many more frames.
+    virtual void Played(int frames) = 0;
+};
+
+// A running output; destroying it stops it, and after the destructor returns the device
+// never calls its MixTarget again.
+class OutputDevice {
+public:
+    virtual ~OutputDevice() = default;
+};
+
+struct OutputConfig {
+    int rate = 44100;
+    int bufferMs = 200;
+    int driver = 0;
+};
+
+// Opens and starts the platform's output, or returns null with error set (FMOD_ERR_INIT,
+// FMOD_ERR_ALLOCATED, FMOD_ERR_OUTPUT_FORMAT, ...). It may call target.Render at once.
+using OutputFactory = std::function<std::unique_ptr<OutputDevice>(const OutputConfig&, MixTarget&, int& error)>;
+
+class SoundSystem : public MixTarget {
+public:
+    SoundSystem(OutputFactory factory, AsfOpener asfOpener);
+    ~SoundSystem() override;
+    SoundSystem(const SoundSystem&) = delete;
+    SoundSystem& operator=(const SoundSystem&) = delete;
+
+    bool SetBufferSize(int ms);
+    bool SetDriver(int driver);
+    bool Init(int mixRate, int maxChannels, unsigned flags);
+    void Close();
+    int GetError() const;
+
+    FSOUND_STREAM* StreamOpen(const char* nameOrData, unsigned mode, int offset, int length);
+    int StreamPlay(int channel, FSOUND_STREAM* stream);
+    bool StreamStop(FSOUND_STREAM* stream);
+    bool StreamClose(FSOUND_STREAM* stream);
+
+    bool SetPan(int channel, int pan);
+    bool SetVolume(int channel, int volume);
+    bool SetPaused(int channel, bool paused);
+    bool IsPlaying(int channel) const;
+
+    void Render(int16_t* out, int frames) override;
+    void Played(int frames) override;
+
+    // Default stream buffer length and the limits SetBufferSize accepts, in milliseconds.
+    static const int kDefaultBufferMs = 200;
+    static const int kMinBufferMs = 10;
+    static const int kMaxBufferMs = 2000;
+
+private:
+    struct Channel {
+        FSOUND_STREAM* stream = nullptr;
+        bool paused = false;
+        bool ended = false;
+        int64_t endFrame = 0;  // mixed-frame count at which the stream's last frame went out
+        int volume = 255;
+        int pan = FSOUND_STEREOPAN;
+    };
+
+    bool ChannelBusy(const Channel& c) const;
+    void Detach(FSOUND_STREAM* stream);
+    bool Fail(int error) const;
+    template <class F> bool ForChannels(int channel, F f);
+
+    OutputFactory m_factory;
+    AsfOpener m_asfOpener;
+    mutable std::mutex m_lock;
+    mutable int m_error = FMOD_ERR_NONE;
+    bool m_initialised = false;
+    bool m_starting = false;
+    OutputConfig m_config;
+    std::unique_ptr<OutputDevice> m_device;
+    std::vector<Channel> m_channels;
+    std::set<FSOUND_STREAM*> m_streams;
+    int64_t m_mixed = 0;
+    int64_t m_played = 0;
+    std::vector<float> m_mix;
+    std::vector<float> m_voice;
+};
+
+}  // namespace zaudio
