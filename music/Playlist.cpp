@@ -1,0 +1,279 @@
+// Playlist readers and writers. The readers are text scanners: each looks for one keyword
+// and takes the line or quoted value behind it; relative values are resolved against the
+// folder of the playlist file.
+#include "music/Playlist.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+const size_t kMaxLoadPath = 1024;
+const size_t kMaxSavePath = 260;
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+bool StartsWithNoCase(const std::string& s, size_t at, const char* prefix) {
+    size_t n = strlen(prefix);
+    if (at > s.size() || s.size() - at < n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (Lower(s[at + i]) != Lower(prefix[i])) return false;
+    return true;
+}
+
+size_t FindNoCase(const std::string& s, const char* needle, size_t from) {
+    size_t n = strlen(needle);
+    for (size_t i = from; i + n <= s.size(); ++i)
+        if (StartsWithNoCase(s, i, needle)) return i;
+    return std::string::npos;
+}
+
+size_t SkipSpaces(const std::string& s, size_t at) {
+    while (at < s.size() && s[at] == ' ') ++at;
+    return at;
+}
+
+void ReplaceAll(std::string& s, const char* from, const char* to) {
+    size_t n = strlen(from), m = strlen(to);
+    for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + m))
+        s.replace(at, n, to);
+}
+
+// Lines at LF; empty lines are left out.
+std::vector<std::string> Lines(const std::string& text, size_t from) {
+    std::vector<std::string> out;
+    while (from < text.size()) {
+        size_t end = text.find('\n', from);
+        if (end == std::string::npos) end = text.size();
+        if (end > from) out.push_back(text.substr(from, end - from));
+        from = end + 1;
+    }
+    return out;
+}
+
+// The path made absolute against the current directory, up to maxLength characters.
+bool MakeAbsolute(const char* path, size_t maxLength, std::string& out) {
+#ifdef _WIN32
+    char buffer[kMaxLoadPath];
+    if (!_fullpath(buffer, path, sizeof buffer)) return false;
+    out = buffer;
+#else
+    if (path[0] == '/') {
+        out = path;
+    } else {
+        char cwd[kMaxLoadPath];
+        if (!getcwd(cwd, sizeof cwd)) return false;
+        out = std::string(cwd) + "/" + path;
+    }
+#endif
+    return !out.empty() && out.size() < maxLength;
+}
+
+class FileCloser {
+public:
+    explicit FileCloser(FILE* f) : m_f(f) {}
+    ~FileCloser() { if (m_f) fclose(m_f); }
+    FILE* get() const { return m_f; }
+    bool Close() {
+        bool ok = fclose(m_f) == 0;
+        m_f = nullptr;
+        return ok;
+    }
+
+private:
+    FILE* m_f;
+};
+
+}  // namespace
+
+int Playlist::TypeOfPath(const std::string& path) {
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos) return TypeM3U;
+    std::string ext;
+    for (size_t i = dot; i < path.size(); ++i) ext += Lower(path[i]);
+    if (ext == ".m3u") return TypeM3U;
+    if (ext == ".b4s") return TypeB4S;
+    if (ext == ".pls") return TypePLS;
+    if (ext == ".asx") return TypeASX;
+    if (ext == ".wpl") return TypeWPL;
+    if (ext == ".bpl") return TypeBPL;
+    return TypeM3U;
+}
+
+std::string Playlist::Title(const std::string& entry) {
+    size_t slash = entry.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? entry : entry.substr(slash + 1);
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+const std::string& Playlist::Entry(int i) const {
+    static const std::string kNone;
+    return (i >= 0 && i < Count()) ? m_entries[size_t(i)] : kNone;
+}
+
+void Playlist::AddEntries(const char* const* entries, int n) {
+    if (!entries || n <= 0) return;
+    for (int i = 0; i < n; ++i)
+        if (entries[i]) m_entries.emplace_back(entries[i]);
+}
+
+void Playlist::AddEntries(const std::vector<std::string>& entries) {
+    m_entries.insert(m_entries.end(), entries.begin(), entries.end());
+}
+
+void Playlist::Shuffle(uint32_t seed, int passes) {
+    MsvcRand rng(seed);
+    size_t count = m_entries.size();
+    if (count == 0) return;
+    for (int pass = 0; pass < passes; ++pass)
+        for (size_t i = 0; i < count; ++i)
+            std::swap(m_entries[i], m_entries[size_t(rng.Next()) % count]);
+}
+
+bool Playlist::Load(const char* path) {
+    m_entries.clear();
+    if (!path || !*path) {
+        m_error = ErrorNoPath;
+        return false;
+    }
+    std::string full;
+    if (!MakeAbsolute(path, kMaxLoadPath, full)) {
+        m_error = ErrorNotAbsolute;
+        return false;
+    }
+    m_path = full;
+
+    FileCloser file(fopen(full.c_str(), "rb"));
+    if (!file.get()) {
+        m_error = ErrorCannotOpen;
+        return false;
+    }
+    std::string raw;
+    char buffer[16384];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file.get())) > 0) raw.append(buffer, n);
+    file.Close();
+
+    // Text-mode reading: a CR LF pair is one LF. The text ends at its first NUL byte, as
+    // a C string would.
+    std::string text;
+    text.reserve(raw.size());
+    for (size_t i = 0; i < raw.size() && raw[i] != '\0'; ++i)
+        if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) text += raw[i];
+
+    // The folder is where the last separator is; _fullpath gives only back slashes on
+    // Windows, other platforms use "/".
+    size_t sep = full.find_last_of(std::string(1, m_primarySeparator) + m_secondarySeparator);
+    m_folder = sep == std::string::npos ? std::string() : full.substr(0, sep + 1);
+
+    m_type = TypeOfPath(full);
+    switch (m_type) {
+    case TypeB4S:
+    case TypeBPL: ReadQuoted(text, "Playstring", true); break;
+    case TypePLS: ReadPLS(text); break;
+    case TypeASX: ReadQuoted(text, "href", false); break;
+    case TypeWPL: ReadQuoted(text, "media src", false); break;
+    default: ReadM3U(text); break;
+    }
+    m_error = ErrorNone;
+    return true;
+}
+
+std::string Playlist::Resolve(const std::string& value) const {
+    bool network = value.size() >= 2 && value[0] == '\\' && value[1] == '\\';
+    if (network || value.find(':') != std::string::npos) return value;
+    size_t skip = (!value.empty() && (value[0] == m_primarySeparator || value[0] == m_secondarySeparator)) ? 1 : 0;
+    return m_folder + value.substr(skip);
+}
+
+void Playlist::Append(const std::string& value) {
+    // An empty value would resolve to the playlist's folder, which is no song.
+    if (value.empty()) return;
+    m_entries.push_back(Resolve(value));
+}
+
+void Playlist::ReadM3U(const std::string& text) {
+    for (const std::string& line : Lines(text, 0)) {
+        size_t at = SkipSpaces(line, 0);
+        if (at < line.size() && line[at] == '#') continue;  // #EXTM3U, #EXTINF: and comments
+        Append(line.substr(at));
+    }
+}
+
+void Playlist::ReadQuoted(const std::string& text, const char* keyword, bool dropFileScheme) {
+    size_t at = 0;
+    while ((at = FindNoCase(text, keyword, at)) != std::string::npos) {
+        size_t open = text.find('"', at + strlen(keyword));
+        if (open == std::string::npos) return;
+        size_t start = SkipSpaces(text, open + 1);
+        if (dropFileScheme && StartsWithNoCase(text, start, "file:"))
+            start = SkipSpaces(text, start + 5);
+        size_t close = text.find('"', start);
+        if (close == std::string::npos) return;  // unterminated value: nothing more to take
+        std::string value = text.substr(start, close - start);
+        if (m_decodeEntities) {
+            ReplaceAll(value, "&apos;", "'");
+            ReplaceAll(value, "&quot;", "\"");
+            ReplaceAll(value, "&nbsp;", " ");
+        }
+        Append(value);
+        at = close + 1;
+    }
+}
+
+void Playlist::ReadPLS(const std::string& text) {
+    static const char kVersion2[] = "Version=2";
+    size_t tail = text.size() > 15 ? text.size() - 15 : 0;
+    bool version2 = FindNoCase(text, kVersion2, tail) != std::string::npos;
+
+    static const char kHeader[] = "[playlist]";
+    size_t start = FindNoCase(text, kHeader, 0);
+    // One character after the header (its line end), never past the end of the text.
+    start = start == std::string::npos ? 0 : std::min(text.size(), start + strlen(kHeader) + 1);
+
+    for (const std::string& line : Lines(text, start)) {
+        size_t at = SkipSpaces(line, 0);
+        if (version2) {
+            if (!StartsWithNoCase(line, at, "file")) continue;
+            size_t eq = line.find('=', at);
+            if (eq == std::string::npos) continue;
+            Append(line.substr(SkipSpaces(line, eq + 1)));
+        } else {
+            Append(line.substr(at));
+        }
+    }
+}
+
+bool Playlist::Save(const char* path, int type) const {
+    if (m_entries.empty() || !path || !*path) return false;
+    if (type != TypeM3U && type != TypePLS) return false;
+    std::string full;
+    if (!MakeAbsolute(path, kMaxSavePath, full)) return false;
+
+    std::string out;
+    if (type == TypeM3U) {
+        out = "#EXTM3U\r\n";
+        for (const std::string& e : m_entries) out += "#EXTINF:-1," + Title(e) + "\r\n" + e + "\r\n";
+    } else {
+        out = "[playlist]\r\nPlaylistName=Telmoro playlist\r\n";
+        for (size_t i = 0; i < m_entries.size(); ++i) {
+            std::string n = std::to_string(i + 1);
+            out += "File" + n + "=" + m_entries[i] + "\r\n";
+            out += "Title" + n + "=" + Title(m_entries[i]) + "\r\n";
+        }
+        out += "NumberOfEntries=" + std::to_string(m_entries.size()) + "\r\nVersion=2";
+    }
+
+    FileCloser file(fopen(full.c_str(), "wb"));
+    if (!file.get()) return false;
+    bool ok = fwrite(out.data(), 1, out.size(), file.get()) == out.size();
+    return file.Close() && ok;
+}
