@@ -14,6 +14,12 @@
 #include "app/SaverState.h"
 #include "diag/Log.h"
 
+// SHA-256 came with Windows XP SP3's enhanced AES provider; the SDK hides the id for older
+// targets, but the provider answers to it wherever it exists.
+#ifndef CALG_SHA_256
+#define CALG_SHA_256 0x0000800c
+#endif
+
 namespace {
 
 const char* const kAppDataKey = "Software\\Telmoro\\Zephyl\\AppData";

@@ -23,7 +23,7 @@ enum LogLevel : uint32_t {
 class cLog {
 public:
     explicit cLog(const std::string& fileName);
-    ~cLog();  // calls Stop
+    virtual ~cLog();  // calls Stop
 
     virtual void Start();
     virtual void Stop();

@@ -1,0 +1,271 @@
+// The real ZephylSaver.scr, started as a user or the system starts it: its log, the check
+// after a crashed or failed run with its message boxes, the single-instance rule, the
+// per-user folder record and the uninstall.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "support/WineTest.h"
+
+namespace {
+
+const char* const kCorruptedCaption = "Encountered corrupted file(s)";
+const char* const kCorruptedText =
+    "One or more of the screensaver files appears to have been corrupted.\n\n"
+    "It is strongly advised that you re-install the screensaver.";
+const char* const kInitErrorCaption = "Error initializing";
+const char* const kInitErrorText =
+    "The screen saver recently encountered an error while initializing.\n"
+    "You may need to reinstall the screensaver.\n\n"
+    "If the problem persists, please contact technical support.";
+
+class Program : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wt::ResetProductState(true);
+        install_ = wt::InstallCopy("program");
+        scr_ = install_ + "ZephylSaver.scr";
+        ASSERT_TRUE(wt::FileExists(scr_)) << "dist/ holds no ZephylSaver.scr";
+        log_ = wt::UserDataFolder() + "ZephylLog.txt";
+        DeleteFileA(log_.c_str());
+    }
+    void TearDown() override { wt::ResetProductState(true); }
+
+    // Runs the program to its end; fails the test when it does not end in time.
+    void Run(const std::string& args, DWORD ms = 30000, const std::string& exe = std::string()) {
+        wt::Process p;
+        ASSERT_TRUE(p.Start(exe.empty() ? scr_ : exe, args));
+        DWORD code = 99;
+        bool ended = p.WaitExit(ms, &code);
+        if (!ended) p.Kill();
+        ASSERT_TRUE(ended) << args << " did not end";
+        EXPECT_EQ(code, 0u) << args;
+    }
+
+    std::vector<std::string> LogLines() { return wt::Lines(wt::ReadFile(log_)); }
+
+    static bool HasMessage(const std::vector<std::string>& lines, const std::string& message) {
+        for (const std::string& line : lines)
+            if (line.size() >= message.size() && line.compare(line.size() - message.size(), message.size(), message) == 0)
+                return true;
+        return false;
+    }
+
+    uint32_t UserDword(const char* name) {
+        return wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, name).AsDword();
+    }
+
+    std::string install_;
+    std::string scr_;
+    std::string log_;
+};
+
+TEST_F(Program, LogLinesFollowTheFormatAndEachRunReplacesTheFile) {
+    Run("/x");
+    std::vector<std::string> lines = LogLines();
+    ASSERT_GE(lines.size(), 11u);
+    const std::regex begins(std::string(46, '-') + " Log begins on [A-Z][a-z]{2} [A-Z][a-z]{2} \\d{2} \\d{2}:\\d{2}:\\d{2} \\d{4} " + std::string(46, '-'));
+    const std::regex ends(std::string(47, '-') + " Log ends on [A-Z][a-z]{2} [A-Z][a-z]{2} \\d{2} \\d{2}:\\d{2}:\\d{2} \\d{4} " + std::string(47, '-'));
+    const std::regex line("(I |F |E |! |W |D |> |< |A |  ) *[^ \\[]+\\[\\d{4,}\\]\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}[ |]*\\S.*");
+    EXPECT_TRUE(std::regex_match(lines.front(), begins)) << lines.front();
+    size_t last = lines.size() - 5;
+    EXPECT_TRUE(std::regex_match(lines[last], ends)) << lines[last];
+    for (size_t i = last + 1; i < lines.size(); ++i) EXPECT_EQ(lines[i], "");
+    for (size_t i = 1; i < last; ++i) EXPECT_TRUE(std::regex_match(lines[i], line)) << lines[i];
+
+    EXPECT_NE(lines[1].find("Main.cpp["), std::string::npos) << lines[1];
+    EXPECT_TRUE(HasMessage(lines, "Zephyl Saver started."));
+    EXPECT_TRUE(HasMessage(lines, "Version: 1"));
+    EXPECT_TRUE(HasMessage(lines, "OS is Win2k/XP"));
+    EXPECT_TRUE(HasMessage(lines, "Path: " + scr_));
+    EXPECT_TRUE(HasMessage(lines, "Exiting configuration"));
+    EXPECT_TRUE(HasMessage({lines[last - 1]}, "Successfully exiting WinMain()"));
+
+    ASSERT_TRUE(wt::WriteFile(log_, "left from an older run\n"));
+    Run("/x");
+    lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(std::regex_match(lines.front(), begins)) << lines.front();
+    EXPECT_FALSE(HasMessage(lines, "left from an older run"));
+}
+
+TEST_F(Program, NoLogFileWhenLoggingIsOff) {
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "DebugLog", 0);
+    Run("/x");
+    EXPECT_FALSE(wt::FileExists(log_));
+}
+
+TEST_F(Program, AnUnwritableLogDoesNotStopTheProgram) {
+    ASSERT_TRUE(CreateDirectoryA(log_.c_str(), nullptr));  // a folder where the file would go
+    Run("/x");
+    RemoveDirectoryA(log_.c_str());
+}
+
+TEST_F(Program, ConfigurationModesAreLogged) {
+    Run("");
+    EXPECT_TRUE(HasMessage(LogLines(), "In config mode...Initializing dialog structures."));
+    EXPECT_TRUE(HasMessage(LogLines(), "Opening dialog box"));
+
+    // Started by a name with ".exe", the program opens its settings even when asked to run.
+    std::string exe = install_ + "ZephylSaver.exe";
+    ASSERT_TRUE(CopyFileA(scr_.c_str(), exe.c_str(), FALSE));
+    Run("/s", 30000, exe);
+    std::vector<std::string> lines = LogLines();
+    EXPECT_TRUE(HasMessage(lines, "In config mode...Initializing dialog structures."));
+    EXPECT_FALSE(HasMessage(lines, "Running in normal Screensaver mode."));
+}
+
+TEST_F(Program, LongAndOddCommandLinesEndNormally) {
+    Run("/x" + std::string(32000, 'w'));
+    Run("/p " + std::string(30000, '9'));
+    Run("\x01\x7f\xff /\xe9");
+    EXPECT_EQ(UserDword("CrashFlag"), 0u);
+}
+
+TEST_F(Program, AfterANormalRunTheCrashValuesAreClear) {
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CrashFlag", 1);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "DoChecksum", 1);
+    ASSERT_TRUE(wt::InstallCheckSumList(install_));
+    Run("/x");
+    EXPECT_EQ(UserDword("CrashFlag"), 0u);
+    EXPECT_EQ(UserDword("DoChecksum"), 0u);
+    EXPECT_EQ(UserDword("CriticalError"), 0u);
+    EXPECT_TRUE(HasMessage(LogLines(), "Zephyl Saver started.")) << "intact files pass the check";
+}
+
+TEST_F(Program, AlteredInstalledFileShowsTheCorruptedFilesMessage) {
+    ASSERT_TRUE(wt::InstallCheckSumList(install_));
+    std::string bytes = wt::ReadFile(scr_);
+    ASSERT_TRUE(wt::WriteFile(scr_, bytes + "x"));
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CrashFlag", 1);
+
+    wt::Process p;
+    ASSERT_TRUE(p.Start(scr_, "/x"));
+    wt::MessageBoxInfo box;
+    ASSERT_TRUE(wt::WaitForMessageBox(p.Id(), 20000, box));
+    EXPECT_EQ(box.caption, kCorruptedCaption);
+    EXPECT_EQ(box.text, kCorruptedText);
+    wt::PressOk(box.window);
+    EXPECT_TRUE(p.WaitExit(20000));
+    EXPECT_FALSE(wt::FileExists(log_)) << "nothing runs after a failed check";
+    EXPECT_EQ(UserDword("CrashFlag"), 0u);
+    EXPECT_EQ(UserDword("DoChecksum"), 0u);
+}
+
+TEST_F(Program, MissingOrMalformedListFailsTheCheckAfterACrash) {
+    for (const char* list : {"", "not a checksum list\n"}) {
+        wt::ResetProductState(true);
+        if (*list) ASSERT_TRUE(wt::WriteFile(wt::WindowsFolder() + "chk.sum", list));
+        wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "DoChecksum", 1);
+        wt::Process p;
+        ASSERT_TRUE(p.Start(scr_, "/x"));
+        wt::MessageBoxInfo box;
+        ASSERT_TRUE(wt::WaitForMessageBox(p.Id(), 20000, box)) << (*list ? "malformed" : "missing");
+        EXPECT_EQ(box.caption, kCorruptedCaption);
+        wt::PressOk(box.window);
+        EXPECT_TRUE(p.WaitExit(20000));
+    }
+}
+
+TEST_F(Program, FailedStartIsReportedByTheNextStart) {
+    ASSERT_TRUE(wt::InstallCheckSumList(install_));
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CriticalError", 1);
+    wt::Process p;
+    ASSERT_TRUE(p.Start(scr_, "/x"));
+    wt::MessageBoxInfo box;
+    ASSERT_TRUE(wt::WaitForMessageBox(p.Id(), 20000, box));
+    EXPECT_EQ(box.caption, kInitErrorCaption);
+    EXPECT_EQ(box.text, kInitErrorText);
+    wt::PressOk(box.window);
+    DWORD code = 99;
+    ASSERT_TRUE(p.WaitExit(20000, &code));
+    EXPECT_EQ(UserDword("CriticalError"), 0u);
+    EXPECT_TRUE(HasMessage(LogLines(), "Successfully exiting WinMain()")) << "the start goes on";
+
+    // A failure inside the main loop (2) shows no box before going on.
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CriticalError", 2);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowBugReport", 0);
+    Run("/x");
+    EXPECT_EQ(UserDword("CriticalError"), 0u);
+}
+
+TEST_F(Program, SecondFullScreenStartGivesUpAfterFifteenSeconds) {
+    HANDLE held = CreateMutexA(nullptr, TRUE, "ZephylSaver");
+    ASSERT_NE(held, nullptr);
+    wt::Process p;
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(p.Start(scr_, "/s"));
+    EXPECT_FALSE(p.WaitExit(12000)) << "it waits for the running instance";
+    DWORD code = 99;
+    EXPECT_TRUE(p.WaitExit(15000, &code));
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 14500u);
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(wt::FileExists(log_)) << "it ends silently before anything else";
+    EXPECT_TRUE(wt::WindowsOf(p.Id()).empty());
+    ReleaseMutex(held);
+    CloseHandle(held);
+}
+
+TEST_F(Program, PreviewWaitsForTheRunningInstanceThenGoesOn) {
+    HANDLE held = CreateMutexA(nullptr, TRUE, "ZephylSaver");
+    ASSERT_NE(held, nullptr);
+    wt::Process p;
+    ASSERT_TRUE(p.Start(scr_, "/p 0"));
+    EXPECT_FALSE(p.WaitExit(3000)) << "the preview waits while the other instance runs";
+    ReleaseMutex(held);
+    CloseHandle(held);
+    EXPECT_TRUE(p.WaitExit(15000));
+    EXPECT_TRUE(HasMessage(LogLines(), "Running in Preview mode."));
+}
+
+TEST_F(Program, FirstStartRecordsTheUserFolder) {
+    std::string folder = wt::UserDataFolder();
+    DeleteFileA(log_.c_str());
+    RemoveDirectoryA(folder.c_str());
+    ASSERT_FALSE(wt::FileExists(folder));
+    Run("/initialsecurity");
+    EXPECT_TRUE(wt::FileExists(folder));
+    EXPECT_FALSE(wt::FileExists(log_)) << "the word ends the start at once";
+
+    char login[257] = {};
+    DWORD size = sizeof login;
+    ASSERT_TRUE(GetUserNameA(login, &size));
+    wt::RegValue recorded = wt::ReadValue(HKEY_LOCAL_MACHINE, wt::kAppDataKey, login);
+    ASSERT_TRUE(recorded.exists);
+    EXPECT_EQ(recorded.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(recorded.data.size(), folder.size() + 1) << "stored with its terminating zero";
+    EXPECT_EQ(recorded.AsString(), folder);
+    EXPECT_TRUE(wt::KeyExists(HKEY_LOCAL_MACHINE, wt::kProductKey));
+}
+
+TEST_F(Program, UninstallRemovesEveryRecordedFolder) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    std::string a = std::string(temp) + "zephyl-user-a\\";
+    std::string b = std::string(temp) + "zephyl-user-b\\";
+    for (const std::string& f : {a, b}) {
+        CreateDirectoryA(f.c_str(), nullptr);
+        CreateDirectoryA((f + "nested").c_str(), nullptr);
+        ASSERT_TRUE(wt::WriteFile(f + "ZephylLog.txt", "log"));
+        ASSERT_TRUE(wt::WriteFile(f + "nested\\anna.M3U", "song.ogg\r\n"));
+    }
+    ASSERT_TRUE(SetFileAttributesA((a + "ZephylLog.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesA((b + "nested\\anna.M3U").c_str(), FILE_ATTRIBUTE_READONLY));
+    wt::WriteString(HKEY_LOCAL_MACHINE, wt::kAppDataKey, "anna", a);
+    wt::WriteString(HKEY_LOCAL_MACHINE, wt::kAppDataKey, "gone", std::string(temp) + "zephyl-no-such-folder\\");
+    wt::WriteString(HKEY_LOCAL_MACHINE, wt::kAppDataKey, "bert", b);
+    wt::WriteDword(HKEY_LOCAL_MACHINE, wt::kAppDataKey, "not a folder", 5);
+    wt::WriteDword(HKEY_LOCAL_MACHINE, wt::kProductKey, "Kept", 1);
+
+    Run("/UNINSTALL");
+    EXPECT_FALSE(wt::FileExists(a));
+    EXPECT_FALSE(wt::FileExists(b));
+    EXPECT_FALSE(wt::KeyExists(HKEY_LOCAL_MACHINE, wt::kAppDataKey));
+    EXPECT_TRUE(wt::ReadValue(HKEY_LOCAL_MACHINE, wt::kProductKey, "Kept").exists);
+    EXPECT_TRUE(wt::KeyExists(HKEY_CURRENT_USER, wt::kProductKey)) << "per-user settings stay";
+
+    Run("uninstall");  // nothing recorded any more: nothing to do
+}
+
+}  // namespace
