@@ -13,6 +13,13 @@ double ElapsedMilliseconds(int64_t previous, int64_t now, int64_t frequency, boo
     return static_cast<double>(diff) / static_cast<double>(frequency) * 1000.0;
 }
 
+int32_t WholeMilliseconds(double ms) {
+    if (!(ms == ms)) return 0;
+    if (ms >= static_cast<double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+    if (ms <= static_cast<double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(ms);
+}
+
 bool FrameRateBook::AddFrame(double ms) {
     frameMs = ms;
     // The window holds whole milliseconds: the fraction of every frame is dropped. Values

@@ -23,5 +23,9 @@ struct FrameRateBook {
     bool AddFrame(double ms);
 };
 
+// A frame's milliseconds as the whole number the quote show and the fade-in count with
+// (truncated towards zero; out-of-range values are clamped, a NaN is 0).
+int32_t WholeMilliseconds(double ms);
+
 // The flag's step for a frame of `ms` milliseconds before smoothing (1 / 16.666 per ms).
 constexpr double kStepPerMillisecond = 0.06000240009600384;

@@ -91,3 +91,12 @@ TEST(FrameRate, ElapsedFromTheMillisecondClock) {
 TEST(FrameRate, StepFactorMakesSixtyFramesOneUnit) {
     EXPECT_NEAR(16.666 * kStepPerMillisecond, 1.0, 1e-9);
 }
+
+TEST(FrameRate, WholeMillisecondsTruncatesAndClamps) {
+    EXPECT_EQ(WholeMilliseconds(16.9), 16);
+    EXPECT_EQ(WholeMilliseconds(0.6), 0);
+    EXPECT_EQ(WholeMilliseconds(-2.7), -2);
+    EXPECT_EQ(WholeMilliseconds(1e30), 2147483647);
+    EXPECT_EQ(WholeMilliseconds(-1e30), -2147483647 - 1);
+    EXPECT_EQ(WholeMilliseconds(std::nan("")), 0);
+}
