@@ -18,8 +18,12 @@ std::string OwnPath() {
     return std::string(path, n);
 }
 
-// The end of the last section of the program's image: where the appended payload starts.
-uint32_t ImageEnd() {
+std::vector<unsigned char> ReadFile(const char* path);
+
+// The end of what the linker wrote: the image's last section, or the COFF string table
+// that MinGW keeps after it (for section names longer than 8 characters, also in a
+// stripped program). The appended payload starts there.
+uint32_t LinkerOutputEnd(const std::vector<unsigned char>& file) {
     auto base = reinterpret_cast<const BYTE*>(GetModuleHandleA(nullptr));
     auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
@@ -28,6 +32,15 @@ uint32_t ImageEnd() {
     for (unsigned i = 0; i < nt->FileHeader.NumberOfSections; ++i)
         if (s[i].SizeOfRawData && s[i].PointerToRawData + s[i].SizeOfRawData > end)
             end = s[i].PointerToRawData + s[i].SizeOfRawData;
+    uint32_t symbols = nt->FileHeader.PointerToSymbolTable;
+    if (symbols) {
+        uint32_t strings = symbols + nt->FileHeader.NumberOfSymbols * 18;
+        if (strings + 4 <= file.size()) {
+            uint32_t size = file[strings] | (file[strings + 1] << 8) | (file[strings + 2] << 16) |
+                            (uint32_t(file[strings + 3]) << 24);
+            if (strings + size > end) end = strings + size;
+        }
+    }
     return end;
 }
 
@@ -71,10 +84,15 @@ TEST(BundleSelf, PayloadStartsRightAfterTheImage) {
     ASSERT_TRUE(b.Open(OwnPath()));
     BundleEntry* skin = b.FindCategory("skin")->FindEntry("menuskin.jpg");
     ASSERT_NE(skin, nullptr);
-    // The linker writes no overlay of its own, so the first blob is the first byte past
-    // the image's last section.
-    EXPECT_EQ(skin->Offset(), ImageEnd());
-    EXPECT_GT(b.DirectoryOffset(), int32_t(ImageEnd()));
+    std::vector<unsigned char> file = ReadFile(OwnPath().c_str());
+    uint32_t end = LinkerOutputEnd(file);
+    EXPECT_GT(end, 0u);
+    EXPECT_EQ(skin->Offset(), end);
+    EXPECT_GT(b.DirectoryOffset(), int32_t(end));
+    // The trailer is the last four bytes of the program file.
+    size_t t = file.size() - 4;
+    EXPECT_EQ(int32_t(file[t] | (file[t + 1] << 8) | (file[t + 2] << 16) | (uint32_t(file[t + 3]) << 24)),
+              b.DirectoryOffset());
 }
 
 }  // namespace

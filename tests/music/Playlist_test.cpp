@@ -171,7 +171,7 @@ TEST_F(PlaylistTest, LoadReplacesEntriesAndEmptyFileIsSuccess) {
 }
 
 TEST_F(PlaylistTest, TextEndsAtNulByte) {
-    EXPECT_EQ(LoadText("nul.m3u", std::string("a.ogg\nb\0c.ogg\nd.ogg\n", 20)), (Entries{F("a.ogg"), F("b")}));
+    EXPECT_EQ(LoadText("zero-byte.m3u", std::string("a.ogg\nb\0c.ogg\nd.ogg\n", 20)), (Entries{F("a.ogg"), F("b")}));
 }
 
 TEST_F(PlaylistTest, SaveM3UWritesTitlesAndCrLf) {
