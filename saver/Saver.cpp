@@ -25,8 +25,8 @@ HWND hScrWindow = nullptr;
 HDC hDC = nullptr;
 int ScreenWidth = 0;
 int ScreenHeight = 0;
-DisplayMode RequestedMode;
-DisplayMode OriginalMode;
+ScreenMode RequestedMode;
+ScreenMode OriginalMode;
 bool DisplayModeChanged = false;
 bool QuitRequested = false;
 
@@ -128,7 +128,7 @@ void LogCurrentMode(const DEVMODEA& mode, const ModeChoice& choice) {
     ZLOG(LogInfo, "End block: " << settingsBlock);
 }
 
-bool SwitchDisplayMode(const DisplayMode& mode) {
+bool SwitchDisplayMode(const ScreenMode& mode) {
     DEVMODEA wanted = {};
     wanted.dmSize = sizeof wanted;
     wanted.dmPelsWidth = static_cast<DWORD>(mode.width);

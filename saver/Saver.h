@@ -21,7 +21,7 @@ extern HWND hScrWindow;            // the saver window; null until created
 extern HDC hDC;                    // its device context during the run
 extern int ScreenWidth;            // the drawing area
 extern int ScreenHeight;
-extern DisplayMode RequestedMode;  // the mode the run asked for
-extern DisplayMode OriginalMode;   // the desktop mode found at start (full screen only)
+extern ScreenMode RequestedMode;  // the mode the run asked for
+extern ScreenMode OriginalMode;   // the desktop mode found at start (full screen only)
 extern bool DisplayModeChanged;    // the mode was switched and is restored at the end
 extern bool QuitRequested;         // ends the main loop

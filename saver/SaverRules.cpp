@@ -1,12 +1,12 @@
 // The portable decisions of a saver run (see SaverRules.h).
 #include "saver/SaverRules.h"
 
-std::string ModeText(const DisplayMode& mode) {
+std::string ModeText(const ScreenMode& mode) {
     return std::to_string(mode.width) + "x" + std::to_string(mode.height) + "x" +
            std::to_string(mode.bits);
 }
 
-ModeChoice ChooseDisplayMode(const DisplayMode& settings, const DisplayMode& current) {
+ModeChoice ChooseDisplayMode(const ScreenMode& settings, const ScreenMode& current) {
     ModeChoice choice;
     choice.requested = settings;
     // A negative width means "keep the desktop" just as 0 does; asking the adapter for a

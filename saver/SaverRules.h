@@ -6,22 +6,22 @@
 #include <cstdint>
 #include <string>
 
-struct DisplayMode {
+struct ScreenMode {
     int32_t width = 0;
     int32_t height = 0;
     int32_t bits = 0;
 };
 
-inline bool operator==(const DisplayMode& a, const DisplayMode& b) {
+inline bool operator==(const ScreenMode& a, const ScreenMode& b) {
     return a.width == b.width && a.height == b.height && a.bits == b.bits;
 }
-inline bool operator!=(const DisplayMode& a, const DisplayMode& b) { return !(a == b); }
+inline bool operator!=(const ScreenMode& a, const ScreenMode& b) { return !(a == b); }
 
 // "800x600x16": width, height and bits in decimal, joined by the letter x.
-std::string ModeText(const DisplayMode& mode);
+std::string ModeText(const ScreenMode& mode);
 
 struct ModeChoice {
-    DisplayMode requested;
+    ScreenMode requested;
     bool keepDesktop = false;  // the settings asked for no change ("NO CHANGE" in the log)
     bool change = false;       // the display mode has to be switched to `requested`
 };
@@ -30,7 +30,7 @@ struct ModeChoice {
 // A width of 0 or less keeps the desktop's size and depth, except that a 24-bit desktop is
 // always switched (to 16 bits when the desktop's size is kept): the scene cannot draw on
 // 24-bit surfaces.
-ModeChoice ChooseDisplayMode(const DisplayMode& settings, const DisplayMode& current);
+ModeChoice ChooseDisplayMode(const ScreenMode& settings, const ScreenMode& current);
 
 // True when more than `delaySeconds` have passed between `initTime` and `now`, both readings
 // of the system's millisecond tick count, which wraps every 49.7 days: the difference is

@@ -9,8 +9,8 @@
 
 namespace {
 
-const DisplayMode kDesktop32{1024, 768, 32};
-const DisplayMode kDesktop24{1024, 768, 24};
+const ScreenMode kDesktop32{1024, 768, 32};
+const ScreenMode kDesktop24{1024, 768, 24};
 
 InputState Saver() {
     InputState state;
@@ -29,7 +29,7 @@ TEST(ChooseDisplayMode, RequestedModeOnA32BitDesktopIsSwitched) {
     ModeChoice choice = ChooseDisplayMode({800, 600, 16}, kDesktop32);
     EXPECT_TRUE(choice.change);
     EXPECT_FALSE(choice.keepDesktop);
-    EXPECT_EQ((DisplayMode{800, 600, 16}), choice.requested);
+    EXPECT_EQ((ScreenMode{800, 600, 16}), choice.requested);
 }
 
 TEST(ChooseDisplayMode, WidthZeroKeepsA32BitDesktop) {
@@ -43,7 +43,7 @@ TEST(ChooseDisplayMode, WidthZeroOnA24BitDesktopSwitchesToSameSizeAt16Bits) {
     ModeChoice choice = ChooseDisplayMode({0, 0, 0}, kDesktop24);
     EXPECT_TRUE(choice.change);
     EXPECT_TRUE(choice.keepDesktop);
-    EXPECT_EQ((DisplayMode{1024, 768, 16}), choice.requested);
+    EXPECT_EQ((ScreenMode{1024, 768, 16}), choice.requested);
 }
 
 TEST(ChooseDisplayMode, A24BitDesktopIsSwitchedEvenToItsOwnMode) {
@@ -70,7 +70,7 @@ TEST(ChooseDisplayMode, NegativeWidthKeepsTheDesktopLikeZero) {
     EXPECT_EQ(kDesktop32, choice.requested);
     ModeChoice deep = ChooseDisplayMode({-5, 600, 16}, kDesktop24);
     EXPECT_TRUE(deep.change);
-    EXPECT_EQ((DisplayMode{1024, 768, 16}), deep.requested);
+    EXPECT_EQ((ScreenMode{1024, 768, 16}), deep.requested);
 }
 
 TEST(GracePeriod, FifteenSecondsDelay) {

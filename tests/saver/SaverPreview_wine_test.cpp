@@ -1,0 +1,178 @@
+// Drives the real ZephylSaver.scr in preview mode under Wine: a child of a 152x112 window
+// made by the test, drawn into, with no mode switch and no saver-running notice, deaf to
+// input, and gone soon after its host window is destroyed.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/WineTest.h"
+
+namespace {
+
+const DWORD kStartMs = 60000;
+const COLORREF kHostColour = RGB(255, 0, 255);
+const int kHostWidth = 152;
+const int kHostHeight = 112;
+
+std::string LogText() { return wt::ReadFile(wt::UserDataFolder() + "ZephylLog.txt"); }
+
+void PumpFor(DWORD ms) {
+    DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(10);
+    } while (GetTickCount() - start < ms);
+}
+
+bool WaitExitPumping(wt::Process& process, DWORD ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (process.WaitExit(0)) return true;
+        if (GetTickCount() - start >= ms) return false;
+        PumpFor(50);
+    }
+}
+
+HWND WaitForChild(HWND parent, DWORD ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND child = FindWindowExA(parent, nullptr, "ZephylSaver", nullptr);
+        if (child) return child;
+        if (GetTickCount() - start >= ms) return nullptr;
+        PumpFor(50);
+    }
+}
+
+bool WaitForLog(const std::string& text, DWORD ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (LogText().find(text) != std::string::npos) return true;
+        if (GetTickCount() - start >= ms) return false;
+        PumpFor(100);
+    }
+}
+
+std::string ModeString() {
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+    return std::to_string(mode.dmPelsWidth) + "x" + std::to_string(mode.dmPelsHeight) + "x" +
+           std::to_string(mode.dmBitsPerPel);
+}
+
+// Share of the window's client pixels on screen that are not the host's colour.
+double ShareNotHostColour(HWND window) {
+    RECT client = {};
+    GetClientRect(window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    int total = 0, other = 0;
+    for (int y = 2; y < client.bottom; y += 4)
+        for (int x = 2; x < client.right; x += 4) {
+            ++total;
+            if (GetPixel(screen, origin.x + x, origin.y + y) != kHostColour) ++other;
+        }
+    ReleaseDC(nullptr, screen);
+    return total ? static_cast<double>(other) / total : 0.0;
+}
+
+LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class SaverPreview : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wt::ResetProductState(true);
+        // Music on in the settings: a preview must stay silent anyway.
+        wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "PlayMusic", 1);
+        DeleteFileA((wt::UserDataFolder() + "ZephylLog.txt").c_str());
+        m_exe = wt::InstallCopy("preview") + "ZephylSaver.scr";
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = HostProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.hbrBackground = CreateSolidBrush(kHostColour);
+        windowClass.lpszClassName = "PreviewHost";
+        RegisterClassA(&windowClass);
+        m_host = CreateWindowExA(0, "PreviewHost", "Display settings", WS_POPUP | WS_VISIBLE, 200, 200,
+                                 kHostWidth, kHostHeight, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(nullptr, m_host);
+        PumpFor(200);
+    }
+
+    void TearDown() override {
+        if (m_host && IsWindow(m_host)) DestroyWindow(m_host);
+        m_process.Kill();
+    }
+
+    HWND m_host = nullptr;
+    std::string m_exe;
+    wt::Process m_process;
+};
+
+TEST_F(SaverPreview, DrawsInsideTheHostWithoutTouchingTheDisplayAndEndsWithTheHost) {
+    std::string args = "/p " + std::to_string(reinterpret_cast<UINT_PTR>(m_host));
+    ASSERT_TRUE(m_process.Start(m_exe, args));
+    HWND child = WaitForChild(m_host, kStartMs);
+    ASSERT_NE(nullptr, child) << LogText();
+    ASSERT_TRUE(WaitForLog("Entering main loop...", kStartMs)) << LogText();
+    PumpFor(1500);
+
+    EXPECT_EQ(m_host, GetParent(child));
+    EXPECT_TRUE(GetWindowLongA(child, GWL_STYLE) & WS_CHILD);
+    RECT client = {};
+    GetClientRect(child, &client);
+    EXPECT_EQ(kHostWidth, client.right);
+    EXPECT_EQ(kHostHeight, client.bottom);
+    char title[64] = {};
+    GetWindowTextA(child, title, sizeof title);
+    EXPECT_STREQ("Zephyl Saver", title);
+
+    EXPECT_EQ("1024x768x32", ModeString());
+    BOOL running = TRUE;
+    SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
+    EXPECT_FALSE(running);
+    EXPECT_TRUE(wt::WindowsOf(m_process.Id(), "ZephylSaver").empty()) << "no top-level saver window";
+    EXPECT_GT(ShareNotHostColour(child), 0.5) << "the preview's frames do not show on the screen";
+
+    std::string log = LogText();
+    EXPECT_NE(std::string::npos, log.find("Creating preview window via CreateWindow()"));
+    EXPECT_EQ(std::string::npos, log.find("ChangeDisplaySettings"));
+    EXPECT_EQ(std::string::npos, log.find("Requested mode:"));
+    // The registry's music setting is left as it was.
+    EXPECT_EQ(1u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "PlayMusic").AsDword());
+
+    // Input never ends a preview.
+    PostMessageA(child, WM_KEYDOWN, 'A', 0);
+    PostMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    PostMessageA(child, WM_SYSCOMMAND, SC_SCREENSAVE, 0);
+    SetCursorPos(900, 700);
+    PumpFor(1000);
+    EXPECT_TRUE(m_process.Running());
+
+    DestroyWindow(m_host);
+    m_host = nullptr;
+    EXPECT_TRUE(WaitExitPumping(m_process, 3000)) << "the preview outlived its host by 3 s";
+    EXPECT_EQ(0u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "CriticalError").AsDword());
+    EXPECT_EQ(0u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "CrashFlag").AsDword());
+}
+
+TEST_F(SaverPreview, AHandleThatIsNotAWindowEndsTheRunQuietly) {
+    DestroyWindow(m_host);
+    HWND gone = m_host;
+    m_host = nullptr;
+    ASSERT_TRUE(m_process.Start(m_exe, "/p " + std::to_string(reinterpret_cast<UINT_PTR>(gone))));
+    EXPECT_TRUE(WaitExitPumping(m_process, 20000)) << LogText();
+    EXPECT_TRUE(wt::WindowsOf(m_process.Id(), "#32770").empty());
+    EXPECT_EQ(0u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "CriticalError").AsDword());
+    EXPECT_NE(std::string::npos, LogText().find("Preview parent window is not a window"));
+}
+
+}  // namespace

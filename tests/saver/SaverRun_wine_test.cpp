@@ -1,0 +1,330 @@
+// Drives the real ZephylSaver.scr under Wine: the full-screen run with its display-mode
+// switch and restore, the unsupported-mode message, the input that ends (or does not end) a
+// run, and the preview inside a window made by the test. Runs in Wine's virtual desktop
+// (1024x768x32), where display-mode switches work.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/WineTest.h"
+
+namespace {
+
+const char* const kSystemSaverKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Screen Savers";
+const DWORD kStartMs = 60000;  // D3D on llvmpipe and the mode switch take a while under Wine
+const DWORD kEndMs = 15000;
+
+struct Mode {
+    DWORD width = 0, height = 0, bits = 0;
+};
+
+Mode CurrentMode() {
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+    return {mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel};
+}
+
+std::string ModeString(const Mode& m) {
+    return std::to_string(m.width) + "x" + std::to_string(m.height) + "x" + std::to_string(m.bits);
+}
+
+bool SaverRunning() {
+    BOOL running = FALSE;
+    SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
+    return running != FALSE;
+}
+
+std::string LogPath() { return wt::UserDataFolder() + "ZephylLog.txt"; }
+std::string LogText() { return wt::ReadFile(LogPath()); }
+
+// Keeps the test's own windows answering (a child window of another process talks to its
+// parent synchronously) while waiting.
+void PumpFor(DWORD ms) {
+    DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(10);
+    } while (GetTickCount() - start < ms);
+}
+
+bool WaitForLog(const std::string& text, DWORD ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (LogText().find(text) != std::string::npos) return true;
+        if (GetTickCount() - start >= ms) return false;
+        PumpFor(100);
+    }
+}
+
+bool WaitExitPumping(wt::Process& process, DWORD ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (process.WaitExit(0)) return true;
+        if (GetTickCount() - start >= ms) return false;
+        PumpFor(50);
+    }
+}
+
+// The log line that follows the first line containing `marker`, or "" when none.
+std::string LineAfter(const std::string& log, const std::string& marker) {
+    std::vector<std::string> lines = wt::Lines(log);
+    for (size_t i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i].find(marker) != std::string::npos) return lines[i + 1];
+    return std::string();
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+void PressKey(WORD key) {
+    INPUT input[2] = {};
+    input[0].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = key;
+    input[1] = input[0];
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+void ClickLeft() {
+    INPUT input[2] = {};
+    input[0].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].type = INPUT_MOUSE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+class SaverRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wt::ResetProductState(true);
+        // Quiet, predictable runs: no music, no quotations.
+        wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "PlayMusic", 0);
+        wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowQuotes", 0);
+        wt::WriteDword(HKEY_LOCAL_MACHINE, kSystemSaverKey, "Mouse Threshold", 50);
+        DeleteFileA(LogPath().c_str());
+        m_desktop = CurrentMode();
+        ASSERT_EQ("1024x768x32", ModeString(m_desktop)) << "the tests need Wine's 1024x768 virtual desktop";
+        m_folder = wt::InstallCopy("saver");
+        m_exe = m_folder + "ZephylSaver.scr";
+        ASSERT_TRUE(wt::FileExists(m_exe)) << m_exe;
+        SetCursorPos(300, 300);
+    }
+
+    void TearDown() override {
+        if (m_process.Running()) {
+            m_process.Kill();
+            ChangeDisplaySettingsA(nullptr, 0);
+        }
+        wt::DeleteValue(HKEY_LOCAL_MACHINE, kSystemSaverKey, "Mouse Threshold");
+    }
+
+    // Starts a full-screen run and waits until its main loop runs; returns the saver window.
+    HWND StartFullScreen() {
+        EXPECT_TRUE(m_process.Start(m_exe, "/s"));
+        HWND window = wt::WaitForWindow(m_process.Id(), "ZephylSaver", kStartMs);
+        EXPECT_NE(nullptr, window) << "no saver window; log:\n" << LogText();
+        EXPECT_TRUE(WaitForLog("Entering main loop...", kStartMs)) << LogText();
+        PumpFor(500);
+        return window;
+    }
+
+    // True when the run is still going after `ms`.
+    bool StillRunningAfter(DWORD ms) {
+        PumpFor(ms);
+        return m_process.Running();
+    }
+
+    void ExpectCleanEnd() {
+        ASSERT_TRUE(WaitExitPumping(m_process, kEndMs)) << "the run did not end; log:\n" << LogText();
+        EXPECT_EQ(ModeString(m_desktop), ModeString(CurrentMode()));
+        EXPECT_FALSE(SaverRunning());
+        EXPECT_EQ(0u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "CrashFlag").AsDword());
+        EXPECT_EQ(0u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "DoChecksum").AsDword());
+        EXPECT_EQ(0u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "CriticalError").AsDword());
+    }
+
+    Mode m_desktop;
+    std::string m_folder;
+    std::string m_exe;
+    wt::Process m_process;
+};
+
+TEST_F(SaverRun, SwitchesTo800x600x16DuringTheRunAndRestoresTheDesktopAfter) {
+    HWND window = StartFullScreen();
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ("800x600x16", ModeString(CurrentMode()));
+    EXPECT_EQ(800, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(600, GetSystemMetrics(SM_CYSCREEN));
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(0, rect.left);
+    EXPECT_EQ(0, rect.top);
+    EXPECT_EQ(800, rect.right);
+    EXPECT_EQ(600, rect.bottom);
+    EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_TRUE(GetWindowLongA(window, GWL_STYLE) & WS_POPUP);
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    EXPECT_STREQ("Zephyl Saver", title);
+    EXPECT_TRUE(SaverRunning());
+    // The start-up wrote CrashFlag 1 and the run cleared it once the loop was entered.
+    EXPECT_EQ(0u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "CrashFlag").AsDword());
+    EXPECT_EQ(1u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "DoChecksum").AsDword());
+
+    EXPECT_EQ(window, GetForegroundWindow());
+    PressKey('A');
+    ExpectCleanEnd();
+
+    std::string log = LogText();
+    EXPECT_TRUE(EndsWith(LineAfter(log, "Requested mode:"), "800x600x16")) << log;
+    EXPECT_NE(std::string::npos, log.find("Begin block: currentMode settings:"));
+    EXPECT_NE(std::string::npos, log.find("Resolution: 1024x768"));
+    EXPECT_NE(std::string::npos, log.find("BitsPerPel: 32"));
+    EXPECT_NE(std::string::npos, log.find("Begin block: Screensaver settings:"));
+    EXPECT_NE(std::string::npos, log.find("Play Music: 0"));
+    EXPECT_NE(std::string::npos, log.find("Calling ChangeDisplaySettings()"));
+    EXPECT_NE(std::string::npos, log.find("Key pressed -- Quitting screensaver"));
+    EXPECT_NE(std::string::npos, log.find("WM_CLOSE: CanClose == true, Calling DestroyWindow()"));
+    EXPECT_NE(std::string::npos, log.find("PostQuitMessage(0)"));
+    EXPECT_NE(std::string::npos, log.find("Exited main loop."));
+    EXPECT_NE(std::string::npos, log.find("Changing back display settings"));
+    EXPECT_NE(std::string::npos, log.find("ChangeDisplaySettings(NULL,0)"));
+    EXPECT_NE(std::string::npos, log.find("UnregisterClass()"));
+    EXPECT_NE(std::string::npos, log.find("Exit function: DoSaver()"));
+    EXPECT_TRUE(wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "AvgFps").exists);
+}
+
+TEST_F(SaverRun, WidthZeroKeepsTheDesktopModeAndAClickEndsTheRun) {
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "DispModeWidth", "0");
+    HWND window = StartFullScreen();
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ("1024x768x32", ModeString(CurrentMode()));
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(1024, rect.right - rect.left);
+    EXPECT_EQ(768, rect.bottom - rect.top);
+
+    ClickLeft();
+    ExpectCleanEnd();
+    std::string log = LogText();
+    EXPECT_TRUE(EndsWith(LineAfter(log, "Requested mode:"), "NO CHANGE")) << log;
+    EXPECT_EQ(std::string::npos, log.find("Calling ChangeDisplaySettings()"));
+    EXPECT_EQ(std::string::npos, log.find("Changing back display settings"));
+}
+
+TEST_F(SaverRun, UnsupportedModeShowsTheMessageAndCreatesNoWindow) {
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "DispModeWidth", "1234");
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "DispModeHeight", "567");
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "DispModeBits", "16");
+    ASSERT_TRUE(m_process.Start(m_exe, "/s"));
+    wt::MessageBoxInfo box;
+    ASSERT_TRUE(wt::WaitForMessageBox(m_process.Id(), kStartMs, box)) << LogText();
+    EXPECT_EQ("Error", box.caption);
+    EXPECT_EQ("The Requested Display Mode Is Not Supported By\nYour Video Card.", box.text);
+    EXPECT_TRUE(wt::WindowsOf(m_process.Id(), "ZephylSaver").empty());
+    EXPECT_EQ("1024x768x32", ModeString(CurrentMode()));
+    wt::PressOk(box.window);
+    ExpectCleanEnd();
+    std::string log = LogText();
+    EXPECT_NE(std::string::npos, log.find("Call to ChangeDisplaySettings() failed.")) << log;
+    EXPECT_EQ(std::string::npos, log.find("Calling CreateWindow()"));
+}
+
+TEST_F(SaverRun, PointerMovementOfExactlyTheThresholdDoesNotEndOneMoreDoes) {
+    wt::WriteDword(HKEY_LOCAL_MACHINE, kSystemSaverKey, "Mouse Threshold", 20);
+    HWND window = StartFullScreen();
+    ASSERT_NE(nullptr, window);
+    POINT start = {};
+    GetCursorPos(&start);
+    ASSERT_EQ(300, start.x);
+    ASSERT_EQ(300, start.y);
+
+    SetCursorPos(320, 280);
+    EXPECT_TRUE(StillRunningAfter(1500)) << "moved exactly 20 px";
+    SetCursorPos(280, 320);
+    EXPECT_TRUE(StillRunningAfter(1500)) << "moved exactly 20 px the other way";
+    SetCursorPos(279, 300);
+    ExpectCleanEnd();
+    EXPECT_NE(std::string::npos, LogText().find("Mouse moved -- Quitting screensaver"));
+}
+
+TEST_F(SaverRun, CloseFromAnotherProgramSystemCommandsAndArrowKeysDoNotEndTheRun) {
+    HWND window = StartFullScreen();
+    ASSERT_NE(nullptr, window);
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(StillRunningAfter(1000)) << "WM_CLOSE from another program";
+    for (WPARAM command : {SC_CLOSE, SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE}) {
+        PostMessageA(window, WM_SYSCOMMAND, command, 0);
+        EXPECT_TRUE(StillRunningAfter(700)) << "system command " << std::hex << command;
+        EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_FALSE(IsIconic(window));
+    }
+    // Music is off: the arrow keys do nothing at all.
+    for (WORD key : {VK_RIGHT, VK_LEFT, VK_UP, VK_DOWN}) {
+        PressKey(key);
+        EXPECT_TRUE(StillRunningAfter(500)) << "arrow key " << key;
+    }
+    EXPECT_EQ(std::string::npos, LogText().find("Quitting screensaver"));
+
+    PressKey(VK_ESCAPE);
+    ExpectCleanEnd();
+}
+
+TEST_F(SaverRun, LosingActivationEndsTheRun) {
+    HWND window = StartFullScreen();
+    ASSERT_NE(nullptr, window);
+    HWND other = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "other program", WS_POPUP | WS_VISIBLE, 10, 10,
+                                 100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, other);
+    SetForegroundWindow(other);
+    ExpectCleanEnd();
+    DestroyWindow(other);
+    EXPECT_NE(std::string::npos, LogText().find("Lost activation -- Quitting screensaver"));
+}
+
+TEST_F(SaverRun, SceneStartFailureRestoresTheDisplayBeforeTellingTheUser) {
+    // Without the flag picture the scene cannot start.
+    ASSERT_TRUE(DeleteFileA((m_folder + "Zephyl.gif").c_str()));
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowBugReport", 0);
+    ASSERT_TRUE(m_process.Start(m_exe, "/s"));
+
+    // The scene may say first what it missed; the run's own message follows.
+    wt::MessageBoxInfo box;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(wt::WaitForMessageBox(m_process.Id(), kStartMs, box)) << LogText();
+        if (box.text == "Problem encountered in initStates().") break;
+        wt::PressOk(box.window);
+        PumpFor(500);
+    }
+    EXPECT_EQ("ERROR", box.caption);
+    ASSERT_EQ("Problem encountered in initStates().", box.text);
+    EXPECT_EQ(ModeString(m_desktop), ModeString(CurrentMode())) << "mode not restored before the box";
+    EXPECT_FALSE(SaverRunning());
+    EXPECT_EQ(1u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "CriticalError").AsDword());
+    wt::PressOk(box.window);
+    PumpFor(500);
+
+    // The start-up code reports the failed run; the saver window is gone by then.
+    ASSERT_TRUE(wt::WaitForMessageBox(m_process.Id(), kStartMs, box)) << LogText();
+    EXPECT_EQ("Error initializing", box.caption);
+    EXPECT_TRUE(wt::WindowsOf(m_process.Id(), "ZephylSaver").empty());
+    wt::PressOk(box.window);
+    ExpectCleanEnd();
+    std::string log = LogText();
+    EXPECT_NE(std::string::npos, log.find("initStates() failed!")) << log;
+    EXPECT_NE(std::string::npos, log.find("Changing back to original display settings..."));
+    EXPECT_NE(std::string::npos, log.find("Calling SystemParametersInfo()"));
+}
+
+}  // namespace
