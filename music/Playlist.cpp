@@ -195,8 +195,10 @@ std::string Playlist::Resolve(const std::string& value) const {
 }
 
 void Playlist::Append(const std::string& value) {
-    // An empty value would resolve to the playlist's folder, which is no song.
-    if (value.empty()) return;
+    // An empty value would resolve to the playlist's folder, which is no song; a quoted
+    // value running over a line end names no file either, and written back into an M3U
+    // or PLS file it would split into bogus lines.
+    if (value.empty() || value.find_first_of("\r\n") != std::string::npos) return;
     m_entries.push_back(Resolve(value));
 }
 

@@ -170,6 +170,12 @@ TEST_F(PlaylistTest, LoadReplacesEntriesAndEmptyFileIsSuccess) {
     EXPECT_EQ(p.Count(), 0);  // a failed load also drops the old entries
 }
 
+TEST_F(PlaylistTest, ValuesOverLineEndsAreDropped) {
+    EXPECT_EQ(LoadText("multi.asx", "<ref href=\"a\nb.wma\"/><ref href=\"c.wma\"/>"), Entries{F("c.wma")});
+    // A lone CR is no line end (only CR LF is): the line holding it names no file.
+    EXPECT_EQ(LoadText("lonecr.m3u", "a.ogg\rb.ogg\nc.ogg\n"), Entries{F("c.ogg")});
+}
+
 TEST_F(PlaylistTest, TextEndsAtNulByte) {
     EXPECT_EQ(LoadText("zero-byte.m3u", std::string("a.ogg\nb\0c.ogg\nd.ogg\n", 20)), (Entries{F("a.ogg"), F("b")}));
 }

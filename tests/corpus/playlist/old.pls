@@ -1,0 +1,5 @@
+x
+[playlist]
+a.ogg
+b.ogg
+NumberOfEntries=2
