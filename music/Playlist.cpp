@@ -190,6 +190,9 @@ bool Playlist::Load(const char* path) {
 std::string Playlist::Resolve(const std::string& value) const {
     bool network = value.size() >= 2 && value[0] == '\\' && value[1] == '\\';
     if (network || value.find(':') != std::string::npos) return value;
+    // "?" cannot begin a file name: such a value names a song of the music bundle, and
+    // stays as it is so that a saved list with bundle songs reads back the same.
+    if (value[0] == '?') return value;
     size_t skip = (!value.empty() && (value[0] == m_primarySeparator || value[0] == m_secondarySeparator)) ? 1 : 0;
     return m_folder + value.substr(skip);
 }

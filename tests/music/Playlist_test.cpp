@@ -56,6 +56,11 @@ TEST_F(PlaylistTest, M3UPathResolution) {
                             F("last.ogg")}));
 }
 
+TEST_F(PlaylistTest, BundleSongsStayAsTheyAre) {
+    EXPECT_EQ(LoadText("bundle.m3u", "?anthem.ogg\n  ?calm.wav\nx?.ogg\n"),
+              (Entries{"?anthem.ogg", "?calm.wav", F("x?.ogg")}));
+}
+
 TEST_F(PlaylistTest, UnknownExtensionReadsAsM3U) {
     Playlist p;
     ASSERT_TRUE(p.Load(dir.WriteText("songs.txt", "one.ogg\ntwo.ogg\n")));
@@ -222,14 +227,13 @@ TEST_F(PlaylistTest, PLSRoundTrip) {
 
 TEST_F(PlaylistTest, M3URoundTrip) {
     Playlist p;
-    std::vector<std::string> entries = {"C:\\Music\\#hash.ogg", "D:\\b.wav"};
+    std::vector<std::string> entries = {"C:\\Music\\#hash.ogg", "D:\\b.wav", "?anthem.ogg"};
     p.AddEntries(entries);
     ASSERT_TRUE(p.Save(dir.Path("round.m3u"), Playlist::TypeM3U));
     Playlist back;
     ASSERT_TRUE(back.Load(dir.Path("round.m3u")));
-    ASSERT_EQ(back.Count(), 2);
-    EXPECT_EQ(back.Entry(0), entries[0]);
-    EXPECT_EQ(back.Entry(1), entries[1]);
+    ASSERT_EQ(back.Count(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(back.Entry(i), entries[size_t(i)]);
 }
 
 TEST_F(PlaylistTest, SaveRefusesTypesWithoutWriter) {

@@ -1,0 +1,122 @@
+// MusicPlayer: the song-list state machine of a saver run (start-up, the 2000 ms gap
+// between songs, skipping, pausing, shut-down), written against small interfaces so that
+// it runs the same natively under a test double and in the program over fmod.dll. It
+// borrows the song list, the music bundle and the PlayMusic flag from its owner; streams it
+// opens are closed by it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "audio/fmod.h"
+
+class Bundle;
+class Playlist;
+
+// The FSOUND functions the player calls, in the library's argument order.
+class SoundApi {
+public:
+    virtual ~SoundApi() = default;
+    virtual bool SetBufferSize(int milliseconds) = 0;
+    virtual bool SetDriver(int driver) = 0;
+    virtual bool Init(int mixRate, int maxSoftwareChannels, unsigned flags) = 0;
+    virtual int GetError() = 0;
+    virtual FSOUND_STREAM* StreamOpen(const char* nameOrData, unsigned mode, int offset, int length) = 0;
+    virtual int StreamPlay(int channel, FSOUND_STREAM* stream) = 0;
+    virtual bool SetPan(int channel, int pan) = 0;
+    virtual bool SetVolume(int channel, int volume) = 0;
+    virtual bool IsPlaying(int channel) = 0;
+    virtual bool SetPaused(int channel, bool paused) = 0;
+    virtual bool StreamStop(FSOUND_STREAM* stream) = 0;
+    virtual bool StreamClose(FSOUND_STREAM* stream) = 0;
+    virtual void Close() = 0;
+};
+
+// What the player needs from the program around it.
+class MusicHost {
+public:
+    virtual ~MusicHost() = default;
+    // The error box of a failed FSOUND_Init (caption "ERROR in initSound()").
+    virtual void ShowInitError(const std::string& text) = 0;
+    virtual void SetCriticalError(int value) = 0;
+    // The user's documents folder without a separator at the end; empty when there is none.
+    virtual std::string DocumentsFolder() = 0;
+    // Names of the files in folder matching a pattern like "*.ogg", in listing order.
+    virtual std::vector<std::string> ListFiles(const std::string& folder, const char* pattern) = 0;
+    // Names of the subfolders of folder, in listing order.
+    virtual std::vector<std::string> ListFolders(const std::string& folder) = 0;
+    virtual uint32_t TimeSeconds() = 0;
+};
+
+// The settings a run starts with.
+struct MusicSettings {
+    bool shuffleMusic = true;
+    bool defaultMusic = true;
+    bool customMusic = false;
+    int musicVolume = 255;
+    std::string customPlaylist;  // the user's playlist file
+    std::string musicBundle;     // music.bdl in the program's folder
+};
+
+// Fills `list` by searching folder and its subfolders for sound files (see the .cpp);
+// true when at least one file was found.
+bool SearchSongs(MusicHost& host, const std::string& folder, Playlist& list);
+// A song entry the player attempts: extension .wav, .ogg, .wma or .asf in any case.
+bool IsAcceptedSong(const std::string& entry);
+// The text of an FMOD error code; never null.
+const char* FmodErrorText(int code);
+
+class MusicPlayer {
+public:
+    static const int kGapLength = 2000;
+
+    // playMusic is the PlayMusic setting: read before every operation and switched off
+    // (set to 0) by the player when playback fails for good and at shut-down.
+    MusicPlayer(SoundApi& sound, MusicHost& host, Playlist& list, Bundle& bundle, int32_t& playMusic)
+        : m_sound(sound), m_host(host), m_list(list), m_bundle(bundle), m_playMusic(playMusic) {}
+    MusicPlayer(const MusicPlayer&) = delete;
+    MusicPlayer& operator=(const MusicPlayer&) = delete;
+
+    bool Init(const MusicSettings& settings);
+    void Update(double elapsedMilliseconds);
+    void Shutdown();
+    void NextSong() { Skip(+1); }
+    void PreviousSong() { Skip(-1); }
+    void TogglePause();
+    void ResumeMusic();
+
+    bool HasStream() const { return m_stream != nullptr; }
+    int CurrentIndex() const { return m_index; }
+    int Channel() const { return m_channel; }
+    bool InGap() const { return m_inGap; }
+    int GapTimer() const { return m_gapTimer; }
+    bool Paused() const { return m_paused; }
+
+private:
+    bool InitSongs(const MusicSettings& settings);
+    void AppendBundleSongs();
+    bool EnsureBundle();
+    void OpenSong(const std::string& entry);
+    void StartSong();
+    void Skip(int step);
+    void Advance();
+    bool FailNoSongs();
+
+    SoundApi& m_sound;
+    MusicHost& m_host;
+    Playlist& m_list;
+    Bundle& m_bundle;
+    int32_t& m_playMusic;
+    std::string m_bundlePath;
+    int m_volume = 255;
+
+    FSOUND_STREAM* m_stream = nullptr;
+    int32_t m_channel = 0;
+    int32_t m_index = 0;
+    bool m_inGap = false;
+    int32_t m_gapTimer = 0;
+    int32_t m_step = +1;
+    int32_t m_tries = 0;
+    bool m_paused = false;
+};
