@@ -236,7 +236,9 @@ bool CreateFullScreenWindow() {
 }
 
 // The main loop: every waiting message first, then one frame, the music and a short pause.
-void RunMainLoop() {
+// Returns the number of frames drawn.
+long RunMainLoop() {
+    long frames = 0;
     while (!QuitRequested) {
         MSG message;
         if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -261,9 +263,11 @@ void RunMainLoop() {
             ss->SetCriticalError(2);
             break;
         }
+        ++frames;
         StepMusic();
         Sleep(kFramePauseMs);
     }
+    return frames;
 }
 
 }  // namespace
@@ -340,9 +344,10 @@ void DoSaver(HWND parent, int showCommand) {
     ss->SetCrashFlag(0);
     ZLOG(LogInfo, "Entering main loop...");
 
-    RunMainLoop();
+    long frames = RunMainLoop();
 
     ZLOG(LogInfo, "Exited main loop.");
+    ZLOG(LogInfo, "Frames drawn: " << frames);
     if (RunMode != ModePreview && RunMode != ModeConfig) ss->SetCrashFlag(1);
 
     ZLOG(LogInfo, "ReleaseDC(hScrWindow,hDC)");

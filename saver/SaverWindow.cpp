@@ -75,6 +75,10 @@ void HandleMouseMove() {
 
 namespace {
 
+// Set while the saver window is being destroyed: the loss of activation that comes with the
+// destruction is not a new request to close.
+bool gDestroying = false;
+
 LRESULT OnClose(HWND window, WPARAM wParam, LPARAM lParam) {
     CloseAction action = DecideClose(CurrentInputState(), ss->CloseRequested != 0, GetTickCount(),
                                      ss->InitTime, ss->PasswordDelay);
@@ -89,6 +93,7 @@ LRESULT OnClose(HWND window, WPARAM wParam, LPARAM lParam) {
         if (!canClose) return 0;
     }
     ZLOG(LogInfo, "WM_CLOSE: CanClose == true, Calling DestroyWindow()");
+    gDestroying = true;
     DestroyWindow(window);
     return 0;
 }
@@ -104,6 +109,7 @@ LRESULT CALLBACK ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARA
     if (!ss) return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
     case WM_CREATE:
+        gDestroying = false;
         ss->Window = window;
         GetCursorPos(&ss->CursorStart);
         ss->InitTime = GetTickCount();
@@ -140,7 +146,7 @@ LRESULT CALLBACK ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_ACTIVATE:
     case WM_ACTIVATEAPP:
     case WM_NCACTIVATE:
-        if (DeactivationEndsRun(CurrentInputState(), IsDeactivation(message, wParam))) {
+        if (!gDestroying && DeactivationEndsRun(CurrentInputState(), IsDeactivation(message, wParam))) {
             ZLOG(LogInfo, "Lost activation -- Quitting screensaver");
             RequestClose();
         }
