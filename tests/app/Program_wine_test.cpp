@@ -3,6 +3,9 @@
 // per-user folder record and the uninstall.
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+
+#include <cstdlib>
 #include <regex>
 
 #include "support/WineTest.h"
@@ -133,6 +136,60 @@ TEST_F(Program, AfterANormalRunTheCrashValuesAreClear) {
     EXPECT_TRUE(HasMessage(LogLines(), "Zephyl Saver started.")) << "intact files pass the check";
 }
 
+// Presses a key until the process ends (a full-screen run ends on a key press).
+bool EndWithKeys(wt::Process& p, DWORD ms) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        if (p.WaitExit(500)) return true;
+        if (wt::WindowsOf(p.Id()).empty()) continue;
+        INPUT keys[2] = {};
+        keys[0].type = keys[1].type = INPUT_KEYBOARD;
+        keys[0].ki.wVk = keys[1].ki.wVk = VK_SPACE;
+        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, keys, sizeof(INPUT));
+    }
+    return p.WaitExit(0);
+}
+
+TEST_F(Program, InstallRequestStartsTheSettingsOfAFreshInstance) {
+    Run("/z");
+    EXPECT_EQ(UserDword("CrashFlag"), 0u);
+    EXPECT_EQ(UserDword("DoChecksum"), 0u);
+    // The fresh instance ("/c") writes its own log once it has started.
+    bool configured = false;
+    for (int i = 0; i < 100 && !configured; ++i) {
+        Sleep(200);
+        configured = HasMessage(LogLines(), "Successfully exiting WinMain()") &&
+                     HasMessage(LogLines(), "In config mode...Initializing dialog structures.");
+    }
+    EXPECT_TRUE(configured);
+}
+
+TEST_F(Program, FullScreenRunStoresTheFrameRate) {
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "PlayMusic", 0);
+    wt::Process p;
+    ASSERT_TRUE(p.Start(scr_, "/s"));
+    Sleep(3000);
+    ASSERT_TRUE(EndWithKeys(p, 60000));
+    wt::RegValue fps = wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "AvgFps");
+    ASSERT_TRUE(fps.exists);
+    EXPECT_EQ(fps.type, static_cast<DWORD>(REG_SZ));
+    std::string text = fps.AsString();
+    EXPECT_EQ(fps.data.size(), text.size() + 1);
+    EXPECT_TRUE(std::regex_match(text, std::regex("\\d+(\\.\\d+)?"))) << text;
+    size_t digits = 0;
+    for (char c : text) digits += c >= '0' && c <= '9';
+    EXPECT_LE(digits, 6u) << text;
+    EXPECT_GT(atof(text.c_str()), 0.0) << text;
+    std::vector<std::string> lines = LogLines();
+    EXPECT_TRUE(HasMessage(lines, "Running in normal Screensaver mode."));
+    EXPECT_TRUE(HasMessage(lines, "Average FPS: " + text));
+    EXPECT_TRUE(HasMessage(lines, "Exiting screensaver."));
+    EXPECT_EQ(UserDword("CrashFlag"), 0u);
+    EXPECT_EQ(UserDword("DoChecksum"), 0u);
+    EXPECT_EQ(UserDword("CriticalError"), 0u);
+}
+
 TEST_F(Program, AlteredInstalledFileShowsTheCorruptedFilesMessage) {
     ASSERT_TRUE(wt::InstallCheckSumList(install_));
     std::string bytes = wt::ReadFile(scr_);
@@ -237,6 +294,22 @@ TEST_F(Program, FirstStartRecordsTheUserFolder) {
     EXPECT_EQ(recorded.data.size(), folder.size() + 1) << "stored with its terminating zero";
     EXPECT_EQ(recorded.AsString(), folder);
     EXPECT_TRUE(wt::KeyExists(HKEY_LOCAL_MACHINE, wt::kProductKey));
+
+    // Both machine keys are open to every user: no access list, protected from inheritance.
+    for (const char* path : {wt::kAppDataKey, wt::kProductKey}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, READ_CONTROL, &key), ERROR_SUCCESS);
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        PACL dacl = reinterpret_cast<PACL>(1);
+        ASSERT_EQ(GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                  &dacl, nullptr, &sd),
+                  static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_EQ(dacl, nullptr) << path;
+        // Windows also reports SE_DACL_PROTECTED here; Wine does not keep that bit for
+        // registry keys, so only the missing access list is checked.
+        LocalFree(sd);
+        RegCloseKey(key);
+    }
 }
 
 TEST_F(Program, UninstallRemovesEveryRecordedFolder) {
