@@ -8,7 +8,7 @@
 #include "app/Globals.h"
 #include "app/SaverState.h"
 #include "diag/Log.h"
-#include "gfx/GameError.h"
+#include "saver/MainLoop.h"
 #include "saver/Monitors.h"
 #include "saver/SaverWindow.h"
 #include "scene/FrameClock.h"
@@ -235,39 +235,34 @@ bool CreateFullScreenWindow() {
     return true;
 }
 
-// The main loop: every waiting message first, then one frame, the music and a short pause.
-// Returns the number of frames drawn.
-long RunMainLoop() {
-    long frames = 0;
-    while (!QuitRequested) {
-        MSG message;
-        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                QuitRequested = true;
-            } else {
-                TranslateMessage(&message);
-                DispatchMessageA(&message);
-            }
-            continue;
-        }
-        // A preview whose host window went away without taking the child along ends too.
-        if (RunMode == ModePreview && !IsWindow(gPreviewParent) && IsWindow(hScrWindow)) {
-            DestroyWindow(hScrWindow);
-            continue;
-        }
-        try {
-            RenderFrame();
-        } catch (const cGameError& error) {
-            ZLOG(LogError, error.GetText());
-            QuitRequested = true;
-            ss->SetCriticalError(2);
-            break;
-        }
-        ++frames;
-        StepMusic();
-        Sleep(kFramePauseMs);
+// One message from the queue without waiting. A preview whose host window went away
+// without taking the child along destroys its window here, which ends the run.
+MessageResult TakeMessage() {
+    MSG message;
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) return MessageResult::Quit;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+        return MessageResult::Handled;
     }
-    return frames;
+    if (RunMode == ModePreview && !IsWindow(gPreviewParent) && IsWindow(hScrWindow)) {
+        DestroyWindow(hScrWindow);
+        return MessageResult::Handled;
+    }
+    return MessageResult::None;
+}
+
+long RunSaverLoop() {
+    MainLoopSteps steps;
+    steps.takeMessage = TakeMessage;
+    steps.renderFrame = RenderFrame;
+    steps.updateSound = StepMusic;
+    steps.pause = [] { Sleep(kFramePauseMs); };
+    steps.frameFailed = [](const std::string& text) {
+        ZLOG(LogError, text);
+        ss->SetCriticalError(2);
+    };
+    return RunMainLoop(steps, QuitRequested);
 }
 
 }  // namespace
@@ -344,7 +339,7 @@ void DoSaver(HWND parent, int showCommand) {
     ss->SetCrashFlag(0);
     ZLOG(LogInfo, "Entering main loop...");
 
-    long frames = RunMainLoop();
+    long frames = RunSaverLoop();
 
     ZLOG(LogInfo, "Exited main loop.");
     ZLOG(LogInfo, "Frames drawn: " << frames);

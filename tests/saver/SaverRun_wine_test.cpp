@@ -343,4 +343,21 @@ TEST_F(SaverRun, SceneStartFailureRestoresTheDisplayBeforeTellingTheUser) {
     EXPECT_NE(std::string::npos, log.find("Calling SystemParametersInfo()"));
 }
 
+TEST_F(SaverRun, PointerMovementWhileTheSceneLoadsDoesNotEndTheRun) {
+    ASSERT_TRUE(m_process.Start(m_exe, "/s"));
+    ASSERT_NE(nullptr, wt::WaitForWindow(m_process.Id(), "ZephylSaver", kStartMs)) << LogText();
+    SetCursorPos(700, 500);
+    PumpFor(100);
+    SetCursorPos(20, 20);
+    if (LogText().find("Entering main loop...") != std::string::npos)
+        GTEST_SKIP() << "the scene was up before the pointer moved; nothing to check";
+    ASSERT_TRUE(WaitForLog("Entering main loop...", kStartMs)) << LogText();
+    EXPECT_TRUE(StillRunningAfter(1500)) << LogText();
+    EXPECT_EQ(std::string::npos, LogText().find("Mouse moved -- Quitting screensaver"));
+    // Measured from where the pointer was when the run was armed.
+    SetCursorPos(20, 71);
+    ExpectCleanEnd();
+    EXPECT_NE(std::string::npos, LogText().find("Mouse moved -- Quitting screensaver"));
+}
+
 }  // namespace

@@ -1,0 +1,27 @@
+// The main loop of a saver run, apart from the Win32 calls it makes: every waiting message
+// is handled before a frame is drawn, the quit message ends the loop, and a cGameError
+// thrown by a frame ends it as a failed run. The caller supplies the steps; nothing here
+// owns anything.
+#pragma once
+
+#include <functional>
+#include <string>
+
+enum class MessageResult {
+    None,     // the queue is empty
+    Handled,  // one message was taken and dispatched
+    Quit,     // the quit message was taken
+};
+
+struct MainLoopSteps {
+    std::function<MessageResult()> takeMessage;
+    std::function<void()> renderFrame;  // may throw cGameError
+    std::function<void()> updateSound;
+    std::function<void()> pause;        // the short sleep after each frame
+    std::function<void(const std::string& text)> frameFailed;
+};
+
+// Runs until the quit message arrives or a frame throws cGameError (then `frameFailed` gets
+// the error's text). `quitRequested` is the flag that ends the loop; it is true on return.
+// Other exceptions pass to the caller. Returns the number of frames drawn.
+long RunMainLoop(const MainLoopSteps& steps, bool& quitRequested);
