@@ -1,0 +1,438 @@
+// The flag scene on the real DirectDraw/Direct3D device under Wine: set-up, frames in a
+// window and full screen, what the screen shows, the adapter record, the log, and the
+// message a broken flag picture gives. Screenshots are written beside the test binary.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <ddraw.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Globals.h"
+#include "app/SaverState.h"
+#include "diag/Log.h"
+#include "gfx/GraphicsLayer.h"
+#include "saver/Saver.h"
+#include "scene/FrameClock.h"
+#include "scene/Scene.h"
+#include "support/WineTest.h"
+
+namespace {
+
+const char* const kFlagImageError = "Could not load flag image! Try re-installing the screensaver.";
+
+std::string ShotFolder() { return wt::WindowsPath(SCENE_SHOT_DIR); }
+std::string FlagPicturePath() { return wt::WindowsPath(SCENE_FLAG_DIR) + "Zephyl.gif"; }
+
+// A screen grab as 32-bit pixels, top row first.
+struct Shot {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    static int R(uint32_t p) { return (p >> 16) & 0xFF; }
+    static int G(uint32_t p) { return (p >> 8) & 0xFF; }
+    static int B(uint32_t p) { return p & 0xFF; }
+    static int Sum(uint32_t p) { return R(p) + G(p) + B(p); }
+};
+
+// Copies (x, y, w, h) of a device context into a Shot.
+Shot Grab(HDC source, int x, int y, int w, int h) {
+    Shot shot;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!memory || !bitmap) return shot;
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, source, x, y, SRCCOPY);
+    GdiFlush();
+    shot.width = w;
+    shot.height = h;
+    shot.pixels.assign(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + w * h);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return shot;
+}
+
+// What the device last presented: the primary surface (full screen) or the screen (windowed).
+Shot GrabPresented(int w, int h) {
+    cGraphicsLayer* g = Graphics();
+    if (g && g->IsFullScreen() && g->GetFrontBuffer()) {
+        HDC dc = nullptr;
+        if (SUCCEEDED(g->GetFrontBuffer()->GetDC(&dc))) {
+            Shot s = Grab(dc, 0, 0, w, h);
+            g->GetFrontBuffer()->ReleaseDC(dc);
+            return s;
+        }
+    }
+    HDC screen = GetDC(nullptr);
+    RECT r = {0, 0, w, h};
+    if (g) r = g->ScreenRect();
+    Shot s = Grab(screen, r.left, r.top, w, h);
+    ReleaseDC(nullptr, screen);
+    return s;
+}
+
+// Writes the shot as a 32-bit BMP, for looking at.
+void SaveBmp(const Shot& shot, const std::string& name) {
+    const std::string path = ShotFolder() + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER head = {};
+    head.biSize = sizeof(head);
+    head.biWidth = shot.width;
+    head.biHeight = -shot.height;
+    head.biPlanes = 1;
+    head.biBitCount = 32;
+    const DWORD bytes = static_cast<DWORD>(shot.pixels.size() * 4);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(head);
+    file.bfSize = file.bfOffBits + bytes;
+    std::fwrite(&file, sizeof(file), 1, f);
+    std::fwrite(&head, sizeof(head), 1, f);
+    std::fwrite(shot.pixels.data(), 1, bytes, f);
+    std::fclose(f);
+}
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// Renders frames the way the main loop does for about `ms` milliseconds; returns the count.
+int RenderFor(DWORD ms) {
+    ResetFrameClock();
+    const DWORD start = GetTickCount();
+    int frames = 0;
+    while (GetTickCount() - start < ms) {
+        PumpMessages();
+        RenderFrame();
+        ++frames;
+        Sleep(5);
+    }
+    return frames;
+}
+
+LRESULT CALLBACK TestWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+
+class SceneWine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = TestWindowProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "ZephylSceneTest";
+        wc.hbrBackground = nullptr;  // as the saver's own class: the desktop stays visible
+        RegisterClassA(&wc);
+        wc.lpszClassName = "ZephylSceneTestLight";
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+        RegisterClassA(&wc);
+        ss = new SaverState();
+        Paths.flagPicture = FlagPicturePath();
+        DisplayModeChanged = false;
+        RequestedMode = ScreenMode{};
+        OriginalMode = ScreenMode{};
+    }
+    void TearDown() override {
+        CleanUp();
+        if (window) DestroyWindow(window);
+        window = nullptr;
+        hScrWindow = nullptr;
+        delete ss;
+        ss = nullptr;
+        if (gLog) {
+            delete gLog;
+            gLog = nullptr;
+        }
+        ChangeDisplaySettingsA(nullptr, 0);
+        PumpMessages();
+    }
+
+    // A window of the given client size at (x, y); popup and top-most for full screen.
+    void MakeWindow(int x, int y, int w, int h, bool fullScreen, const char* className = "ZephylSceneTest") {
+        window = CreateWindowExA(fullScreen ? WS_EX_TOPMOST : 0, className, "Zephyl Saver", WS_POPUP | WS_VISIBLE,
+                                 x, y, w, h, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(window, nullptr);
+        hScrWindow = window;
+        ss->Window = window;
+        ScreenWidth = w;
+        ScreenHeight = h;
+        ShowWindow(window, SW_SHOW);
+        UpdateWindow(window);
+        PumpMessages();
+    }
+
+    // Sets up a preview-style windowed scene of w x h at (x, y).
+    bool StartWindowed(int x, int y, int w, int h) {
+        RunMode = ModePreview;
+        MakeWindow(x, y, w, h, false);
+        if (!initStates(w, h)) return false;
+        return initD3D(w, h);
+    }
+
+    HWND window = nullptr;
+};
+
+// Pixels of the flag are never pure black: the clear colour shows only where it is missing.
+int BlackSamplesOnEdges(const Shot& s) {
+    int black = 0;
+    for (int i = 0; i <= 40; ++i) {
+        const int x = (s.width - 1) * i / 40, y = (s.height - 1) * i / 40;
+        const uint32_t samples[4] = {s.At(x, 0), s.At(x, s.height - 1), s.At(0, y), s.At(s.width - 1, y)};
+        for (uint32_t p : samples)
+            if (Shot::Sum(p) == 0) ++black;
+    }
+    return black;
+}
+
+// Mean brightness of a square of the shot.
+double MeanBrightness(const Shot& s, int x0, int y0, int size) {
+    double sum = 0;
+    for (int y = y0; y < y0 + size; ++y)
+        for (int x = x0; x < x0 + size; ++x) sum += Shot::Sum(s.At(x, y));
+    return sum / (size * size * 3.0);
+}
+
+}  // namespace
+
+TEST_F(SceneWine, WindowedFlagWavesAndFillsTheWindow) {
+    ASSERT_TRUE(StartWindowed(100, 80, 640, 480));
+    const int frames = RenderFor(1500);
+    EXPECT_GT(frames, 5);
+    const Shot first = GrabPresented(640, 480);
+    SaveBmp(first, "scene-windowed-1.bmp");
+    RenderFor(400);
+    const Shot second = GrabPresented(640, 480);
+    SaveBmp(second, "scene-windowed-2.bmp");
+    ASSERT_EQ(first.width, 640);
+    // The flag covers the whole window: no black along any edge.
+    EXPECT_EQ(BlackSamplesOnEdges(first), 0);
+    // The picture's night blue dominates the upper middle; the gold sun is in it somewhere.
+    int gold = 0, night = 0;
+    for (int y = 0; y < 480; y += 4)
+        for (int x = 0; x < 640; x += 4) {
+            const uint32_t p = first.At(x, y);
+            if (Shot::R(p) > 120 && Shot::G(p) > 80 && Shot::B(p) < 90) ++gold;
+            if (Shot::B(p) > Shot::R(p) + 20) ++night;
+        }
+    EXPECT_GT(gold, 100) << "no gold sun on screen";
+    EXPECT_GT(night, 5000) << "no blue field on screen";
+    // The wave moves: two frames 400 ms apart differ clearly.
+    int changed = 0;
+    for (size_t i = 0; i < first.pixels.size(); i += 7)
+        if (std::abs(Shot::Sum(first.pixels[i]) - Shot::Sum(second.pixels[i])) > 30) ++changed;
+    EXPECT_GT(changed, 1000);
+    // The frame clock measured the run.
+    EXPECT_NE(AverageFrameRate(), 100.0f);
+    EXPECT_GT(AverageFrameRate(), 1.0f);
+}
+
+TEST_F(SceneWine, FullScreenAt800x600WithFadeIn) {
+    RunMode = ModeSaver;
+    // A desktop that stays as it is: the scene fades in from a copy of it.
+    OriginalMode = ScreenMode{1024, 768, 32};
+    RequestedMode = ScreenMode{800, 600, 32};
+    DisplayModeChanged = true;
+    HDC screen = GetDC(nullptr);
+    const int desktopWidth = GetDeviceCaps(screen, HORZRES);
+    ReleaseDC(nullptr, screen);
+    MakeWindow(0, 0, 800, 600, true);
+    ASSERT_TRUE(initStates(800, 600));
+    ASSERT_TRUE(initD3D(800, 600));
+    // The mode changed size: the desktop is not what the user saw, so nothing is faded.
+    ASSERT_NE(desktopWidth, 0);
+    RenderFor(1200);
+    const Shot shot = GrabPresented(800, 600);
+    SaveBmp(shot, "scene-fullscreen-800x600.bmp");
+    EXPECT_EQ(BlackSamplesOnEdges(shot), 0);
+    EXPECT_TRUE(Graphics()->IsFullScreen());
+}
+
+TEST_F(SceneWine, FadesInFromTheDesktopWhenTheModeKeepsItsSize) {
+    RunMode = ModeSaver;
+    HDC screen = GetDC(nullptr);
+    const int w = GetDeviceCaps(screen, HORZRES), h = GetDeviceCaps(screen, VERTRES);
+    ReleaseDC(nullptr, screen);
+    OriginalMode = ScreenMode{w, h, 32};
+    RequestedMode = ScreenMode{w, h, 32};
+    DisplayModeChanged = false;
+    // Under Wine the screen behind a window that paints nothing reads as black, where Windows
+    // keeps showing the desktop; a light grey window stands in for the desktop the user saw.
+    MakeWindow(0, 0, w, h, true, "ZephylSceneTestLight");
+    Sleep(200);
+    PumpMessages();
+    ASSERT_TRUE(initStates(w, h));
+    ASSERT_TRUE(initD3D(w, h));
+    // The first frames show the desktop copy with the flag still (almost) transparent.
+    ResetFrameClock();
+    for (int i = 0; i < 4; ++i) {
+        RenderFrame();
+        Sleep(10);
+    }
+    const Shot early = GrabPresented(w, h);
+    SaveBmp(early, "scene-fade-early.bmp");
+    RenderFor(1200);
+    const Shot middle = GrabPresented(w, h);
+    SaveBmp(middle, "scene-fade-middle.bmp");
+    RenderFor(2500);
+    const Shot late = GrabPresented(w, h);
+    SaveBmp(late, "scene-fade-done.bmp");
+    // Grey shines through at first, half-way the flag is blended over it, at the end the flag
+    // alone is there.
+    const double e = MeanBrightness(early, w / 8, h / 2, 40);
+    const double m = MeanBrightness(middle, w / 8, h / 2, 40);
+    const double l = MeanBrightness(late, w / 8, h / 2, 40);
+    EXPECT_GT(e, 170.0);
+    EXPECT_LT(m, e - 10);
+    EXPECT_GT(m, l + 10);
+    EXPECT_EQ(BlackSamplesOnEdges(late), 0);
+}
+
+TEST_F(SceneWine, LowQualityScalesThePicture) {
+    ss->Quality = 1024;
+    ASSERT_TRUE(StartWindowed(0, 0, 320, 240));
+    RenderFor(500);
+    const Shot shot = GrabPresented(320, 240);
+    SaveBmp(shot, "scene-low-quality.bmp");
+    EXPECT_EQ(BlackSamplesOnEdges(shot), 0);
+}
+
+TEST_F(SceneWine, NonsenseQualityShowsNoFlagButRuns) {
+    for (int quality : {0, -5, 0x7FFFFFFF}) {
+        ss->Quality = quality;
+        ASSERT_TRUE(StartWindowed(0, 0, 200, 150)) << quality;
+        RenderFor(200);
+        const Shot shot = GrabPresented(200, 150);
+        SaveBmp(shot, "scene-quality-" + std::to_string(quality) + ".bmp");
+        if (quality <= 0)
+            EXPECT_EQ(Shot::Sum(shot.At(100, 75)), 0) << "a zero-sized flag picture leaves the screen black";
+        else
+            EXPECT_GT(Shot::Sum(shot.At(100, 75)), 0);
+        CleanUp();
+        DestroyWindow(window);
+        window = nullptr;
+    }
+}
+
+TEST_F(SceneWine, RepeatedSetUpLooksTheSame) {
+    double brightness[3] = {};
+    for (int run = 0; run < 3; ++run) {
+        ASSERT_TRUE(StartWindowed(0, 0, 200, 150)) << run;
+        RenderFor(300);
+        const Shot shot = GrabPresented(200, 150);
+        SaveBmp(shot, "scene-run-" + std::to_string(run) + ".bmp");
+        brightness[run] = MeanBrightness(shot, 0, 0, 150);
+        CleanUp();
+        DestroyWindow(window);
+        window = nullptr;
+    }
+    EXPECT_NEAR(brightness[1], brightness[0], 12.0);
+    EXPECT_NEAR(brightness[2], brightness[0], 12.0);
+}
+
+TEST_F(SceneWine, AdapterIdentifierIsRecordedOnlyWhenItChanges) {
+    const std::string key = wt::kProductKey;
+    wt::DeleteValue(HKEY_LOCAL_MACHINE, key, "VideoGUID");
+    ASSERT_TRUE(StartWindowed(0, 0, 160, 120));
+    const wt::RegValue written = wt::ReadValue(HKEY_LOCAL_MACHINE, key, "VideoGUID");
+    ASSERT_TRUE(written.exists);
+    EXPECT_EQ(written.type, static_cast<DWORD>(REG_BINARY));
+    ASSERT_EQ(written.data.size(), 16u);
+    CleanUp();
+    DestroyWindow(window);
+    window = nullptr;
+
+    // The same adapter again: nothing is written (the deleted value stays deleted).
+    wt::DeleteValue(HKEY_LOCAL_MACHINE, key, "VideoGUID");
+    std::memcpy(ss->VideoGUID, written.data.data(), 16);
+    ASSERT_TRUE(StartWindowed(0, 0, 160, 120));
+    EXPECT_FALSE(wt::ReadValue(HKEY_LOCAL_MACHINE, key, "VideoGUID").exists);
+}
+
+TEST_F(SceneWine, LogTellsTheSetUpAndTearDown) {
+    const std::string logPath = ShotFolder() + "scene-log.txt";
+    gLog = new cLog(logPath);
+    gLog->Start();
+    ASSERT_TRUE(StartWindowed(0, 0, 160, 120));
+    RenderFor(100);
+    CleanUp();
+    delete gLog;
+    gLog = nullptr;
+    const std::string text = wt::ReadFile(logPath);
+    const char* expected[] = {"Video card: ", " rev: ", "Max texture size: 16384", "Setting flag",
+                              "Successfully exiting initStates()", "Enter function: initD3D()",
+                              "Successfully exiting initD3D()", "Exit function: initD3D()",
+                              "Enter function: CleanUp()", "Setting current texture to NULL",
+                              "Deleting graphics object", "Successfully exiting CleanUp()",
+                              "Exit function: CleanUp()"};
+    size_t at = 0;
+    for (const char* line : expected) {
+        const size_t found = text.find(line, at);
+        EXPECT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << text;
+        if (found != std::string::npos) at = found;
+    }
+}
+
+namespace {
+
+// Answers the scene's message box from another thread and reports what it said.
+struct BoxWatcher {
+    wt::MessageBoxInfo info;
+    bool seen = false;
+    std::thread thread;
+    void Start() {
+        thread = std::thread([this] {
+            seen = wt::WaitForMessageBox(GetCurrentProcessId(), 15000, info);
+            if (seen) wt::PressOk(info.window);
+        });
+    }
+    void Join() { thread.join(); }
+};
+
+}  // namespace
+
+TEST_F(SceneWine, MissingFlagPictureTellsTheUser) {
+    Paths.flagPicture = ShotFolder() + "no-such-flag.gif";
+    RunMode = ModePreview;
+    MakeWindow(0, 0, 160, 120, false);
+    BoxWatcher watcher;
+    watcher.Start();
+    EXPECT_FALSE(initStates(160, 120));
+    watcher.Join();
+    ASSERT_TRUE(watcher.seen);
+    EXPECT_EQ(watcher.info.caption, "ERROR");
+    EXPECT_EQ(watcher.info.text, kFlagImageError);
+    EXPECT_TRUE(watcher.info.hasErrorIcon);
+    CleanUp();
+    EXPECT_EQ(Graphics(), nullptr);
+}
+
+TEST_F(SceneWine, CorruptFlagPictureTellsTheUser) {
+    const std::string path = ShotFolder() + "corrupt-Zephyl.gif";
+    ASSERT_TRUE(wt::WriteFile(path, std::string("GIF89a\x10\x00\x10\x00garbage that is no picture", 36)));
+    Paths.flagPicture = path;
+    RunMode = ModePreview;
+    MakeWindow(0, 0, 160, 120, false);
+    BoxWatcher watcher;
+    watcher.Start();
+    EXPECT_FALSE(initStates(160, 120));
+    watcher.Join();
+    ASSERT_TRUE(watcher.seen);
+    EXPECT_EQ(watcher.info.text, kFlagImageError);
+}
