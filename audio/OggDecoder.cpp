@@ -2,6 +2,9 @@
 // of it, so mono is doubled and surround is folded down by the decoder itself.
 #include "audio/OggDecoder.h"
 
+#include "audio/ByteSource.h"
+#include "audio/StbVorbisAlloc.h"
+#include "audio/VorbisHeaders.h"
 #include "audio/fmod.h"
 
 #include <cerrno>
@@ -52,8 +55,16 @@ std::unique_ptr<OggDecoder> OggDecoder::FromMemory(const uint8_t* data, size_t s
         error = FMOD_ERR_INVALID_PARAM;
         return nullptr;
     }
+    MemorySource check(data, size);
+    if (!VorbisCommentHeaderSane(check)) {
+        error = FMOD_ERR_FILE_BAD;
+        return nullptr;
+    }
     int stbError = 0;
+    ZaudioStbTracker tracker;
+    zaudio_stb_track_begin(&tracker);
     stb_vorbis* v = stb_vorbis_open_memory(data, static_cast<int>(size), &stbError, nullptr);
+    zaudio_stb_track_end(&tracker, v ? 0 : 1);
     return Wrap(v, stbError, error);
 }
 
@@ -62,6 +73,18 @@ std::unique_ptr<OggDecoder> OggDecoder::FromFile(const char* path, uint64_t offs
     if (!path || !*path) {
         error = FMOD_ERR_FILE_NOTFOUND;
         return nullptr;
+    }
+    {
+        FileSource check;
+        FileSource::OpenResult r = check.Open(path, offset, length);
+        if (r != FileSource::Opened) {
+            error = r == FileSource::NotFound ? FMOD_ERR_FILE_NOTFOUND : FMOD_ERR_FILE_BAD;
+            return nullptr;
+        }
+        if (!VorbisCommentHeaderSane(check)) {
+            error = FMOD_ERR_FILE_BAD;
+            return nullptr;
+        }
     }
     errno = 0;
     FILE* f = std::fopen(path, "rb");
@@ -85,7 +108,10 @@ std::unique_ptr<OggDecoder> OggDecoder::FromFile(const char* path, uint64_t offs
         length = rest;
     int stbError = 0;
     // The decoder takes the file over (close_on_free) whether it opens or not.
+    ZaudioStbTracker tracker;
+    zaudio_stb_track_begin(&tracker);
     stb_vorbis* v = stb_vorbis_open_file_section(f, 1, &stbError, nullptr, static_cast<unsigned>(length));
+    zaudio_stb_track_end(&tracker, v ? 0 : 1);
     return Wrap(v, stbError, error);
 }
 

@@ -1,0 +1,359 @@
+// Tests of the FSOUND semantics of SoundSystem, driven through a fake output device that
+// the test pulls by hand: what the mix contains, play state, volume, pan, pause, errors.
+#include "audio/SoundSystem.h"
+
+#include "audio/WavBuilder.h"
+
+#include <gtest/gtest.h>
+
+using namespace zaudio;
+using namespace wavtest;
+
+namespace {
+
+class FakeDevice : public OutputDevice {};
+
+struct Harness {
+    MixTarget* target = nullptr;
+    OutputConfig config;
+    int failWith = FMOD_ERR_NONE;
+    int opened = 0;
+    SoundSystem sys;
+
+    Harness()
+        : sys(
+              [this](const OutputConfig& c, MixTarget& t, int& error) -> std::unique_ptr<OutputDevice> {
+                  if (failWith != FMOD_ERR_NONE) {
+                      error = failWith;
+                      return nullptr;
+                  }
+                  ++opened;
+                  config = c;
+                  target = &t;
+                  return std::unique_ptr<OutputDevice>(new FakeDevice());
+              },
+              nullptr)
+    {
+    }
+
+    // Pulls 'frames' frames of mix and reports them played at once.
+    std::vector<int16_t> Pull(int frames, bool played = true)
+    {
+        std::vector<int16_t> out(2 * static_cast<size_t>(frames), 12345);
+        target->Render(out.data(), frames);
+        if (played)
+            target->Played(frames);
+        return out;
+    }
+
+    FSOUND_STREAM* OpenMemory(const std::vector<uint8_t>& b)
+    {
+        return sys.StreamOpen(reinterpret_cast<const char*>(b.data()), FSOUND_NORMAL | FSOUND_2D | FSOUND_LOADMEMORY, 0,
+                              static_cast<int>(b.size()));
+    }
+};
+
+// A stereo WAV whose left samples count up from 1 and right samples count down from -1.
+std::vector<uint8_t> RampWav(int frames, uint32_t rate = 44100)
+{
+    std::vector<int16_t> v;
+    for (int i = 0; i < frames; ++i) {
+        v.push_back(static_cast<int16_t>(100 * (i + 1)));
+        v.push_back(static_cast<int16_t>(-100 * (i + 1)));
+    }
+    WavSpec s;
+    s.rate = rate;
+    return MakeWav(s, Samples16(v));
+}
+
+bool AllZero(const std::vector<int16_t>& v)
+{
+    for (int16_t s : v)
+        if (s != 0)
+            return false;
+    return true;
+}
+
+}  // namespace
+
+TEST(SoundSystem, CallsBeforeInitFailWithUninitialised)
+{
+    Harness h;
+    auto wav = RampWav(10);
+    EXPECT_EQ(h.OpenMemory(wav), nullptr);
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_UNINITIALIZED);
+    EXPECT_FALSE(h.sys.SetVolume(FSOUND_ALL, 100));
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_UNINITIALIZED);
+    EXPECT_FALSE(h.sys.IsPlaying(0));
+    h.sys.Close();  // harmless when nothing is open
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_NONE);
+}
+
+TEST(SoundSystem, InitPassesRateAndBufferAndRefusesSecondInit)
+{
+    Harness h;
+    EXPECT_TRUE(h.sys.SetBufferSize(250));
+    EXPECT_TRUE(h.sys.SetDriver(0));
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    EXPECT_EQ(h.config.rate, 44100);
+    EXPECT_EQ(h.config.bufferMs, 250);
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_NONE);
+    EXPECT_FALSE(h.sys.Init(44100, 1, 0));
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_BUSY);
+    EXPECT_FALSE(h.sys.SetBufferSize(100));
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_BUSY);
+    EXPECT_FALSE(h.sys.SetDriver(1));
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_BUSY);
+    h.sys.Close();
+    EXPECT_TRUE(h.sys.Init(22050, 4, 0)) << "a closed system starts again";
+    EXPECT_EQ(h.opened, 2);
+}
+
+TEST(SoundSystem, BadSettingsAreInvalidParameters)
+{
+    Harness h;
+    EXPECT_FALSE(h.sys.SetBufferSize(1));
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_INVALID_PARAM);
+    EXPECT_FALSE(h.sys.SetBufferSize(100000));
+    EXPECT_FALSE(h.sys.SetDriver(-1));
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_INVALID_PARAM);
+    EXPECT_FALSE(h.sys.Init(44100, 0, 0));
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_INVALID_PARAM);
+    EXPECT_FALSE(h.sys.Init(100, 1, 0));
+    EXPECT_EQ(h.opened, 0);
+}
+
+TEST(SoundSystem, NoOutputDeviceMeansInitError)
+{
+    Harness h;
+    h.failWith = FMOD_ERR_INIT;
+    EXPECT_FALSE(h.sys.Init(44100, 1, 0));
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_INIT);
+    h.failWith = FMOD_ERR_ALLOCATED;
+    EXPECT_FALSE(h.sys.Init(44100, 1, 0));
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_ALLOCATED);
+    h.failWith = FMOD_ERR_NONE;
+    EXPECT_TRUE(h.sys.Init(44100, 1, 0)) << "a failed init leaves the system closed, not busy";
+}
+
+TEST(SoundSystem, PlayedStreamIsMixedSampleForSample)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto wav = RampWav(50);
+    FSOUND_STREAM* s = h.OpenMemory(wav);
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(AllZero(h.Pull(16))) << "nothing plays before Stream_Play";
+    int ch = h.sys.StreamPlay(FSOUND_FREE, s);
+    ASSERT_EQ(ch, 0);
+    EXPECT_TRUE(h.sys.SetPan(ch, FSOUND_STEREOPAN));
+    auto out = h.Pull(60);
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_EQ(out[2 * i], 100 * (i + 1)) << i;
+        ASSERT_EQ(out[2 * i + 1], -100 * (i + 1)) << i;
+    }
+    for (int i = 50; i < 60; ++i)
+        EXPECT_EQ(out[2 * i], 0);
+}
+
+TEST(SoundSystem, IsPlayingTurnsFalseOnlyOnceTheEndHasBeenHeard)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto wav = RampWav(100);
+    FSOUND_STREAM* s = h.OpenMemory(wav);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, s);
+    EXPECT_TRUE(h.sys.IsPlaying(ch));
+    h.Pull(64);
+    EXPECT_TRUE(h.sys.IsPlaying(ch));
+    h.Pull(64, false);  // the last frame is mixed, not yet played
+    EXPECT_TRUE(h.sys.IsPlaying(ch));
+    h.target->Played(35);  // up to frame 99: one frame still to go
+    EXPECT_TRUE(h.sys.IsPlaying(ch));
+    h.target->Played(1);
+    EXPECT_FALSE(h.sys.IsPlaying(ch));
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_NONE);
+}
+
+TEST(SoundSystem, VolumeScalesAndClamps)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto wav = RampWav(40);
+    FSOUND_STREAM* s = h.OpenMemory(wav);
+    ASSERT_TRUE(h.sys.SetVolume(FSOUND_ALL, 0));
+    int ch = h.sys.StreamPlay(FSOUND_FREE, s);
+    EXPECT_TRUE(AllZero(h.Pull(10))) << "volume set for all channels before play holds for the song";
+    EXPECT_TRUE(h.sys.SetVolume(ch, 300));
+    auto out = h.Pull(10);
+    EXPECT_EQ(out[0], 1100) << "above 255 counts as 255";
+    EXPECT_TRUE(h.sys.SetVolume(ch, 128));
+    out = h.Pull(10);
+    EXPECT_NEAR(out[0], 2100 * 128 / 255.0, 1.0);
+    EXPECT_TRUE(h.sys.SetVolume(FSOUND_ALL, -20));
+    EXPECT_TRUE(AllZero(h.Pull(10))) << "below 0 counts as 0";
+    EXPECT_FALSE(h.sys.SetVolume(5, 100));
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_INVALID_PARAM);
+}
+
+TEST(SoundSystem, PanMovesTheSoundBetweenSides)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto wav = RampWav(40);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(wav));
+    ASSERT_TRUE(h.sys.SetPan(ch, 0));
+    auto out = h.Pull(5);
+    EXPECT_EQ(out[0], 100);
+    EXPECT_EQ(out[1], 0);
+    ASSERT_TRUE(h.sys.SetPan(ch, 255));
+    out = h.Pull(5);
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(out[1], -600);
+    ASSERT_TRUE(h.sys.SetPan(ch, 128));
+    out = h.Pull(5);
+    EXPECT_NEAR(out[0], 1100 * 0.707, 8.0);
+    EXPECT_NEAR(out[1], -1100 * 0.707, 8.0);
+}
+
+TEST(SoundSystem, PauseSilencesAndHoldsThePlace)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto wav = RampWav(100);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(wav));
+    h.Pull(10);
+    ASSERT_TRUE(h.sys.SetPaused(ch, true));
+    EXPECT_TRUE(AllZero(h.Pull(500)));
+    EXPECT_TRUE(h.sys.IsPlaying(ch)) << "a paused song has not ended";
+    ASSERT_TRUE(h.sys.SetPaused(ch, false));
+    auto out = h.Pull(5);
+    EXPECT_EQ(out[0], 1100) << "resumes at frame 10";
+}
+
+TEST(SoundSystem, OneChannelIsTakenUntilItsSongEnds)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto a = RampWav(20);
+    auto b = RampWav(30);
+    FSOUND_STREAM* sa = h.OpenMemory(a);
+    FSOUND_STREAM* sb = h.OpenMemory(b);
+    ASSERT_EQ(h.sys.StreamPlay(FSOUND_FREE, sa), 0);
+    EXPECT_EQ(h.sys.StreamPlay(FSOUND_FREE, sb), -1);
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_CHANNEL_ALLOC);
+    h.Pull(40);
+    EXPECT_EQ(h.sys.StreamPlay(FSOUND_FREE, sb), 0) << "the channel is free once song a is over";
+    EXPECT_EQ(h.Pull(1)[0], 100);
+    EXPECT_EQ(h.sys.StreamPlay(7, sa), -1);
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_INVALID_PARAM);
+}
+
+TEST(SoundSystem, StopThenPlayStartsFromTheBeginning)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 2, 0));
+    auto wav = RampWav(100);
+    FSOUND_STREAM* s = h.OpenMemory(wav);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, s);
+    h.Pull(30);
+    ASSERT_TRUE(h.sys.StreamStop(s));
+    EXPECT_FALSE(h.sys.IsPlaying(ch));
+    EXPECT_TRUE(AllZero(h.Pull(10)));
+    ch = h.sys.StreamPlay(FSOUND_FREE, s);
+    EXPECT_EQ(h.Pull(1)[0], 100);
+    h.Pull(200);
+    ASSERT_EQ(h.sys.StreamPlay(FSOUND_FREE, s), ch) << "playing an ended stream again";
+    EXPECT_EQ(h.Pull(1)[0], 100);
+}
+
+TEST(SoundSystem, TwoChannelsAreSummedAndClipped)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 2, 0));
+    WavSpec spec;
+    auto loud = MakeWav(spec, Samples16({30000, -30000, 30000, -30000}));
+    auto quiet = RampWav(2);
+    int c1 = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(loud));
+    int c2 = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(loud));
+    EXPECT_NE(c1, c2);
+    auto out = h.Pull(2);
+    EXPECT_EQ(out[0], 32767);
+    EXPECT_EQ(out[1], -32768);
+    h.Pull(10);
+    int c3 = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(quiet));
+    int c4 = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(quiet));
+    ASSERT_GE(c3, 0);
+    ASSERT_GE(c4, 0);
+    EXPECT_EQ(h.Pull(1)[0], 200);
+}
+
+TEST(SoundSystem, OtherRatesAreResampledToTheMixRate)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto wav = SineWav(22050, 1, 441, 0.5, 22050);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(wav));
+    int frames = 0;
+    while (h.sys.IsPlaying(ch) && frames < 100000) {
+        h.Pull(441);
+        frames += 441;
+    }
+    EXPECT_NEAR(frames, 44100, 441);
+}
+
+TEST(SoundSystem, StreamsFromFilesAndTheirErrors)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    std::string path = testing::TempDir() + "zaudio_song.wav";
+    ASSERT_TRUE(WriteFile(path, RampWav(10)));
+    FSOUND_STREAM* s = h.sys.StreamOpen(path.c_str(), FSOUND_NORMAL | FSOUND_2D, 0, 0);
+    ASSERT_NE(s, nullptr);
+    h.sys.StreamPlay(FSOUND_FREE, s);
+    EXPECT_EQ(h.Pull(3)[4], 300);
+    EXPECT_TRUE(h.sys.StreamClose(s));
+    std::remove(path.c_str());
+
+    EXPECT_EQ(h.sys.StreamOpen(path.c_str(), FSOUND_NORMAL | FSOUND_2D, 0, 0), nullptr);
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_FILE_NOTFOUND);
+    std::vector<uint8_t> mp3 = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(h.OpenMemory(mp3), nullptr);
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_FILE_FORMAT);
+    EXPECT_EQ(h.sys.StreamOpen(nullptr, FSOUND_LOADMEMORY, 0, 100), nullptr);
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_INVALID_PARAM);
+}
+
+TEST(SoundSystem, UnknownAndClosedStreamHandlesAreRefused)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto wav = RampWav(10);
+    FSOUND_STREAM* s = h.OpenMemory(wav);
+    ASSERT_TRUE(h.sys.StreamClose(s));
+    EXPECT_FALSE(h.sys.StreamClose(s));
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_INVALID_PARAM);
+    EXPECT_FALSE(h.sys.StreamStop(s));
+    EXPECT_EQ(h.sys.StreamPlay(FSOUND_FREE, s), -1);
+    EXPECT_FALSE(h.sys.StreamClose(nullptr));
+    int local = 0;
+    EXPECT_FALSE(h.sys.StreamStop(reinterpret_cast<FSOUND_STREAM*>(&local)));
+
+    FSOUND_STREAM* t = h.OpenMemory(wav);
+    h.sys.StreamPlay(FSOUND_FREE, t);
+    h.sys.Close();
+    EXPECT_FALSE(h.sys.StreamClose(t)) << "Close ended every stream";
+}
+
+TEST(SoundSystem, ClosingAPlayingStreamSilencesItsChannel)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto wav = RampWav(100);
+    FSOUND_STREAM* s = h.OpenMemory(wav);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, s);
+    h.Pull(10);
+    ASSERT_TRUE(h.sys.StreamClose(s));
+    EXPECT_FALSE(h.sys.IsPlaying(ch));
+    EXPECT_TRUE(AllZero(h.Pull(20)));
+}
