@@ -243,7 +243,7 @@ TEST_F(SceneWine, WindowedFlagWavesAndFillsTheWindow) {
     EXPECT_GT(AverageFrameRate(), 1.0f);
 }
 
-TEST_F(SceneWine, FullScreenAt800x600WithFadeIn) {
+TEST_F(SceneWine, FullScreenAt800x600OverfillsTheScreen) {
     RunMode = ModeSaver;
     // A desktop that stays as it is: the scene fades in from a copy of it.
     OriginalMode = ScreenMode{1024, 768, 32};
@@ -307,7 +307,7 @@ TEST_F(SceneWine, FadesInFromTheDesktopWhenTheModeKeepsItsSize) {
 TEST_F(SceneWine, LowQualityScalesThePicture) {
     ss->Quality = 1024;
     ASSERT_TRUE(StartWindowed(0, 0, 320, 240));
-    RenderFor(500);
+    RenderFor(1000);
     const Shot shot = GrabPresented(320, 240);
     SaveBmp(shot, "scene-low-quality.bmp");
     EXPECT_EQ(BlackSamplesOnEdges(shot), 0);
@@ -317,7 +317,8 @@ TEST_F(SceneWine, NonsenseQualityShowsNoFlagButRuns) {
     for (int quality : {0, -5, 0x7FFFFFFF}) {
         ss->Quality = quality;
         ASSERT_TRUE(StartWindowed(0, 0, 200, 150)) << quality;
-        RenderFor(200);
+        // Long enough for the device's first drawing (its shaders are built then).
+        RenderFor(1000);
         const Shot shot = GrabPresented(200, 150);
         SaveBmp(shot, "scene-quality-" + std::to_string(quality) + ".bmp");
         if (quality <= 0)
