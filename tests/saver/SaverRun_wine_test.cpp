@@ -111,6 +111,14 @@ void ClickLeft() {
     SendInput(2, input, sizeof(INPUT));
 }
 
+bool HasIcon(HWND box) {
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child) &&
+            SendMessageA(child, STM_GETICON, 0, 0) != 0)
+            return true;
+    return false;
+}
+
 class SaverRun : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -247,6 +255,7 @@ TEST_F(SaverRun, UnsupportedModeShowsTheMessageAndCreatesNoWindow) {
     ASSERT_TRUE(wt::WaitForMessageBox(m_process.Id(), kStartMs, box)) << LogText();
     EXPECT_EQ("Error", box.caption);
     EXPECT_EQ("The Requested Display Mode Is Not Supported By\nYour Video Card.", box.text);
+    EXPECT_FALSE(HasIcon(box.window));
     EXPECT_TRUE(wt::WindowsOf(m_process.Id(), "ZephylSaver").empty());
     EXPECT_EQ("1024x768x32", ModeString(CurrentMode()));
     wt::PressOk(box.window);
@@ -358,6 +367,49 @@ TEST_F(SaverRun, PointerMovementWhileTheSceneLoadsDoesNotEndTheRun) {
     SetCursorPos(20, 71);
     ExpectCleanEnd();
     EXPECT_NE(std::string::npos, LogText().find("Mouse moved -- Quitting screensaver"));
+}
+
+TEST_F(SaverRun, MusicThatCannotStartIsReportedAndTheRunGoesOn) {
+    // No songs to play: the music bundle is not there.
+    DeleteFileA((m_folder + "music.bdl").c_str());
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "PlayMusic", 1);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "DefaultMusic", 1);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CustomMusic", 0);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowBugReport", 0);
+    ASSERT_TRUE(m_process.Start(m_exe, "/s"));
+
+    // The music player may explain first (no sound device); the run's own message follows.
+    wt::MessageBoxInfo box;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(wt::WaitForMessageBox(m_process.Id(), kStartMs, box)) << LogText();
+        if (box.caption == "Error initializing sound") break;
+        wt::PressOk(box.window);
+        PumpFor(500);
+    }
+    ASSERT_EQ("Error initializing sound", box.caption);
+    EXPECT_EQ("An error was encountered while initializing the sound subsystem.\n\n"
+              "Possible causes include:\n"
+              "-A file may be corrupt and you need to re-install the screensaver\n"
+              "-You may have a corrupt music file in your playlist, try clearing your playlist\n"
+              "-Your hardware drivers may be out of date, try installing the latest drivers.\n\n"
+              "If all else fails, try disabling music and contact support.",
+              box.text);
+    // An icon shows (the box is made with the error icon; which icon it is cannot be told
+    // from another process under Wine, where the icon handles are the process's own).
+    EXPECT_TRUE(HasIcon(box.window));
+    EXPECT_TRUE(IsWindowVisible(box.window));
+    EXPECT_EQ(1u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "CriticalError").AsDword());
+    wt::PressOk(box.window);
+
+    // The run goes on without music.
+    ASSERT_TRUE(WaitForLog("Entering main loop...", kStartMs)) << LogText();
+    EXPECT_TRUE(StillRunningAfter(1000));
+    PressKey('Q');
+    ASSERT_TRUE(wt::WaitForMessageBox(m_process.Id(), kEndMs, box)) << LogText();
+    EXPECT_EQ("Error initializing", box.caption);
+    wt::PressOk(box.window);
+    ExpectCleanEnd();
+    EXPECT_NE(std::string::npos, LogText().find("Key pressed -- Quitting screensaver"));
 }
 
 }  // namespace
