@@ -265,6 +265,39 @@ TEST_F(SceneWine, FullScreenAt800x600OverfillsTheScreen) {
     EXPECT_TRUE(Graphics()->IsFullScreen());
 }
 
+TEST_F(SceneWine, SixteenBitDisplayGetsSixteenBitFlag) {
+    // The saver's default: the display switched to 800 x 600 x 16 before the scene starts.
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof(mode);
+    mode.dmPelsWidth = 800;
+    mode.dmPelsHeight = 600;
+    mode.dmBitsPerPel = 16;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+    ASSERT_EQ(ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
+    RunMode = ModeSaver;
+    OriginalMode = ScreenMode{1024, 768, 32};
+    RequestedMode = ScreenMode{800, 600, 16};
+    DisplayModeChanged = true;
+    MakeWindow(0, 0, 800, 600, true);
+    ASSERT_TRUE(initStates(800, 600));
+    ASSERT_TRUE(initD3D(800, 600));
+    DDPIXELFORMAT format = {};
+    format.dwSize = sizeof(format);
+    ASSERT_TRUE(SUCCEEDED(Graphics()->GetBackBuffer()->GetPixelFormat(&format)));
+    EXPECT_EQ(format.dwRGBBitCount, 16u);
+    RenderFor(800);
+    const Shot shot = GrabPresented(800, 600);
+    SaveBmp(shot, "scene-fullscreen-16bit.bmp");
+    EXPECT_EQ(BlackSamplesOnEdges(shot), 0);
+    int gold = 0;
+    for (int y = 0; y < 600; y += 4)
+        for (int x = 0; x < 800; x += 4) {
+            const uint32_t p = shot.At(x, y);
+            if (Shot::R(p) > 120 && Shot::G(p) > 80 && Shot::B(p) < 90) ++gold;
+        }
+    EXPECT_GT(gold, 100);
+}
+
 TEST_F(SceneWine, FadesInFromTheDesktopWhenTheModeKeepsItsSize) {
     RunMode = ModeSaver;
     HDC screen = GetDC(nullptr);
