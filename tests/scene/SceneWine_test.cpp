@@ -470,3 +470,19 @@ TEST_F(SceneWine, CorruptFlagPictureTellsTheUser) {
     ASSERT_TRUE(watcher.seen);
     EXPECT_EQ(watcher.info.text, kFlagImageError);
 }
+
+TEST(FrameClockWine, MeasuresTheTimeBetweenFrames) {
+    FrameStepFilter().SetLength(20);  // an empty history, as at the start of a run
+    ResetFrameClock();
+    Sleep(40);
+    const double first = MeasureFrame();
+    EXPECT_GE(first, 35.0);
+    EXPECT_LT(first, 1000.0);
+    EXPECT_DOUBLE_EQ(FrameMilliseconds(), first);
+    // The first step is half the frame's own step (16.666 ms per unit).
+    EXPECT_NEAR(SmoothedStep(), first / 16.666 * 0.5, 1e-4);
+    // Without a pause the next frame is short; the step is its half plus a quarter of the first.
+    const double second = MeasureFrame();
+    EXPECT_LT(second, first);
+    EXPECT_NEAR(SmoothedStep(), (second * 0.5 + first * 0.25) / 16.666, 1e-4);
+}
