@@ -46,11 +46,16 @@ int ChooseZBufferFormat(const std::vector<PixelFormat>& formats, uint32_t flags)
 }
 
 bool SetDisplayModeWithFallback(int width, int height, int bits,
-                                const std::function<bool(int, int, int)>& setMode) {
-    if (setMode(width, height, bits)) return true;
-    if (setMode(width, height, 16)) return true;
-    DebugOutput("Inputted resolution failed, trying 640x480x16\n");
-    return setMode(640, 480, 16);
+                                const std::function<bool(int, int, int)>& setMode, DisplayMode& chosen) {
+    const DisplayMode tries[3] = {{width, height, bits}, {width, height, 16}, {640, 480, 16}};
+    for (int i = 0; i < 3; ++i) {
+        if (i == 2) DebugOutput("Inputted resolution failed, trying 640x480x16\n");
+        if (setMode(tries[i].width, tries[i].height, tries[i].bits)) {
+            chosen = tries[i];
+            return true;
+        }
+    }
+    return false;
 }
 
 bool MakeLayerProjection(float fov, float zNear, float zFar, int clientWidth, int clientHeight,

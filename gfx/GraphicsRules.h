@@ -59,9 +59,13 @@ bool ZBufferFormatFits(const PixelFormat& format, uint32_t flags);
 int ChooseZBufferFormat(const std::vector<PixelFormat>& formats, uint32_t flags);
 
 // Sets width x height x bits, else width x height x 16, else (with a message on the debugger
-// output) 640 x 480 x 16. `setMode` returns true on success. False when all three fail.
+// output) 640 x 480 x 16. `setMode` returns true on success. False when all three fail;
+// otherwise `chosen` holds the mode that was set.
+struct DisplayMode {
+    int width, height, bits;
+};
 bool SetDisplayModeWithFallback(int width, int height, int bits,
-                                const std::function<bool(int, int, int)>& setMode);
+                                const std::function<bool(int, int, int)>& setMode, DisplayMode& chosen);
 
 // The layer's projection for a field of view (radians), near and far plane and the client
 // size. False (and `out` untouched) when the planes or the angle are degenerate or the

@@ -104,10 +104,13 @@ TEST(ZBufferChoice, OnlyDepthBufferFormatsAreCandidates) {
 TEST(DisplayModeFallback, RequestedModeWhenAccepted) {
     DebugCapture capture;
     std::vector<std::tuple<int, int, int>> tried;
+    DisplayMode chosen{};
     EXPECT_TRUE(SetDisplayModeWithFallback(1024, 768, 32, [&](int w, int h, int b) {
         tried.emplace_back(w, h, b);
         return true;
-    }));
+    }, chosen));
+    EXPECT_EQ(chosen.width, 1024);
+    EXPECT_EQ(chosen.bits, 32);
     EXPECT_EQ(tried, (std::vector<std::tuple<int, int, int>>{{1024, 768, 32}}));
     EXPECT_EQ(capture.Text(), "");
 }
@@ -115,10 +118,14 @@ TEST(DisplayModeFallback, RequestedModeWhenAccepted) {
 TEST(DisplayModeFallback, SixteenBitsWithoutAMessage) {
     DebugCapture capture;
     std::vector<std::tuple<int, int, int>> tried;
+    DisplayMode chosen{};
     EXPECT_TRUE(SetDisplayModeWithFallback(1024, 768, 32, [&](int w, int h, int b) {
         tried.emplace_back(w, h, b);
         return b == 16;
-    }));
+    }, chosen));
+    EXPECT_EQ(chosen.width, 1024);
+    EXPECT_EQ(chosen.height, 768);
+    EXPECT_EQ(chosen.bits, 16);
     EXPECT_EQ(tried, (std::vector<std::tuple<int, int, int>>{{1024, 768, 32}, {1024, 768, 16}}));
     EXPECT_EQ(capture.Text(), "");
 }
@@ -126,10 +133,13 @@ TEST(DisplayModeFallback, SixteenBitsWithoutAMessage) {
 TEST(DisplayModeFallback, SixForty480WithTheMessage) {
     DebugCapture capture;
     std::vector<std::tuple<int, int, int>> tried;
+    DisplayMode chosen{};
     EXPECT_TRUE(SetDisplayModeWithFallback(1024, 768, 32, [&](int w, int h, int b) {
         tried.emplace_back(w, h, b);
         return w == 640;
-    }));
+    }, chosen));
+    EXPECT_EQ(chosen.width, 640);
+    EXPECT_EQ(chosen.height, 480);
     EXPECT_EQ(tried, (std::vector<std::tuple<int, int, int>>{
                          {1024, 768, 32}, {1024, 768, 16}, {640, 480, 16}}));
     EXPECT_EQ(capture.Text(), "Inputted resolution failed, trying 640x480x16\n");
@@ -138,10 +148,12 @@ TEST(DisplayModeFallback, SixForty480WithTheMessage) {
 TEST(DisplayModeFallback, AllRefusedFails) {
     DebugCapture capture;
     int calls = 0;
+    DisplayMode chosen{};
     EXPECT_FALSE(SetDisplayModeWithFallback(800, 600, 16, [&](int, int, int) {
         ++calls;
         return false;
-    }));
+    }, chosen));
+    EXPECT_EQ(capture.Text(), "Inputted resolution failed, trying 640x480x16\n");
     EXPECT_EQ(calls, 3);
 }
 
