@@ -202,6 +202,7 @@ TEST_F(Program, AlteredInstalledFileShowsTheCorruptedFilesMessage) {
     ASSERT_TRUE(wt::WaitForMessageBox(p.Id(), 20000, box));
     EXPECT_EQ(box.caption, kCorruptedCaption);
     EXPECT_EQ(box.text, kCorruptedText);
+    EXPECT_TRUE(box.hasIcon);
     wt::PressOk(box.window);
     EXPECT_TRUE(p.WaitExit(20000));
     EXPECT_FALSE(wt::FileExists(log_)) << "nothing runs after a failed check";
@@ -233,6 +234,7 @@ TEST_F(Program, FailedStartIsReportedByTheNextStart) {
     ASSERT_TRUE(wt::WaitForMessageBox(p.Id(), 20000, box));
     EXPECT_EQ(box.caption, kInitErrorCaption);
     EXPECT_EQ(box.text, kInitErrorText);
+    EXPECT_FALSE(box.hasIcon);
     wt::PressOk(box.window);
     DWORD code = 99;
     ASSERT_TRUE(p.WaitExit(20000, &code));

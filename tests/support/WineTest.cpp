@@ -182,12 +182,12 @@ bool WaitForMessageBox(DWORD processId, DWORD ms, MessageBoxInfo& info) {
     // A message box keeps its text in the static control with id 0xFFFF.
     HWND text = GetDlgItem(box, 0xFFFF);
     info.text = text ? TextOf(text) : std::string();
-    info.hasErrorIcon = false;
+    info.hasIcon = false;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-            HICON shown = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
-            if (shown && shown == LoadIconA(nullptr, IDI_HAND)) info.hasErrorIcon = true;
-        }
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) continue;
+        HICON shown = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+        if (!shown) continue;
+        info.hasIcon = true;
     }
     return true;
 }

@@ -56,7 +56,9 @@ struct MessageBoxInfo {
     HWND window = nullptr;
     std::string caption;
     std::string text;
-    bool hasErrorIcon = false;
+    // An icon beside the text. Which icon cannot be told from another process under Wine:
+    // icon handles there are private to the process that loaded them.
+    bool hasIcon = false;
 };
 // Waits up to `ms` for a message box of the process and reads it.
 bool WaitForMessageBox(DWORD processId, DWORD ms, MessageBoxInfo& info);
