@@ -452,7 +452,7 @@ TEST_F(SceneWine, MissingFlagPictureTellsTheUser) {
     ASSERT_TRUE(watcher.seen);
     EXPECT_EQ(watcher.info.caption, "ERROR");
     EXPECT_EQ(watcher.info.text, kFlagImageError);
-    EXPECT_TRUE(watcher.info.hasErrorIcon);
+    EXPECT_TRUE(watcher.info.hasIcon);
     CleanUp();
     EXPECT_EQ(Graphics(), nullptr);
 }
