@@ -11,11 +11,14 @@
 #include "gfx/Texture.h"
 #include "scene/TilePlan.h"
 
-cFlag::~cFlag() {
+cFlag::~cFlag() { ReleaseTextures(); }
+
+void cFlag::ReleaseTextures() {
     for (cFlagCell& cell : Cells()) {
         delete cell.texture;
         cell.texture = nullptr;
     }
+    AddLoadedTiles(-LoadedTiles());
 }
 
 void cFlag::Draw() {
@@ -109,6 +112,7 @@ bool LoadNextTileScaled(int depth, Picture& picture, int limitedWidth, int limit
 bool SplitImageIntoTiles(Picture& picture, cFlag& flag, int tileWidth, int maxTextureSize, int depth,
                          bool mipmap, bool limit, int limitSize) {
     const TilePlan plan = PlanTiles(picture.Width(), picture.Height(), tileWidth, maxTextureSize, limit, limitSize);
+    flag.ReleaseTextures();
     flag.SetGrid(plan.cols, plan.rows);
     const int mipLevels = TileMipLevels(mipmap);
     if (plan.scaled) {

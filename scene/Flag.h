@@ -13,6 +13,8 @@ public:
     cFlag() = default;
     ~cFlag();
 
+    // Destroys every cell's texture (the cells stay, counted as not loaded).
+    void ReleaseTextures();
     // Draws every cell with its texture through the graphics layer, inside its own scene.
     // Render states, material, light and world transform are the caller's.
     void Draw();

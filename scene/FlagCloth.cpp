@@ -19,6 +19,12 @@ void cFlagCloth::SetGrid(int cols, int rows) {
     m_rows = rows > 0 ? rows : 0;
     if (m_cols == 0 || m_rows == 0) m_cols = m_rows = 0;
     m_cells.assign(static_cast<size_t>(m_cols) * static_cast<size_t>(m_rows), cFlagCell());
+    // A new grid starts without textures and is built afresh on its first update or draw.
+    m_loadedTiles = 0;
+    m_built = false;
+    m_vertices.clear();
+    m_faces.clear();
+    m_vertexCount = 0;
 }
 
 void cFlagCloth::Build() {

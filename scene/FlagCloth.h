@@ -55,8 +55,9 @@ public:
     // Relative proportions; the larger side becomes 1.0. A side of 0 or below leaves 1 : 1.
     void SetAspect(int w, int h);
     void SetSize(float size) { m_size = size; }
-    // Sets the grid (the tiling step does this once) and allocates cols x rows empty cells.
-    // A negative count is taken as 0: no cells.
+    // Sets the grid (the tiling step does this once) and allocates cols x rows empty cells;
+    // the owner of the old cells' textures must free them first. A negative count is taken
+    // as 0: no cells.
     void SetGrid(int cols, int rows);
 
     // (Re)creates vertices and faces from the grid, the aspect and the size; z = 0, normals 0.

@@ -268,3 +268,17 @@ TEST(FlagCloth, ZeroSizeGivesZeroNormalsNotNaN) {
     for (const FlagFace& fc : f.Faces())
         for (float n : fc.normal) EXPECT_FALSE(std::isnan(n));
 }
+
+TEST(FlagCloth, NewGridStartsAfresh) {
+    TestCloth f;
+    MakeFlag(f, 4, 3);
+    f.AddLoadedTiles(12);
+    f.Update(1.0f);
+    f.SetGrid(8, 2);
+    EXPECT_EQ(f.LoadedTiles(), 0);
+    EXPECT_FALSE(f.AllTilesLoaded());
+    EXPECT_EQ(f.Cells().size(), 16u);
+    f.Update(1.0f);
+    EXPECT_EQ(f.VertexCount(), 9 * 3);
+    EXPECT_EQ(f.Faces().size(), 16u);
+}
