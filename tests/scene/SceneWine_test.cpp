@@ -313,28 +313,30 @@ TEST_F(SceneWine, FadesInFromTheDesktopWhenTheModeKeepsItsSize) {
     PumpMessages();
     ASSERT_TRUE(initStates(w, h));
     ASSERT_TRUE(initD3D(w, h));
-    // The first frames show the desktop copy with the flag still (almost) transparent.
+    // The first two frames do not count, whatever their length: the flag is invisible.
     ResetFrameClock();
-    for (int i = 0; i < 4; ++i) {
-        RenderFrame();
-        Sleep(10);
-    }
+    RenderFrame();
+    EXPECT_FALSE(FadeInFromDesktop(5000));
     const Shot early = GrabPresented(w, h);
     SaveBmp(early, "scene-fade-early.bmp");
-    RenderFor(1200);
+    // 1250 ms counted: the next frame is drawn with alpha 0.5.
+    EXPECT_FALSE(FadeInFromDesktop(1250));
+    EXPECT_FALSE(FadeInFromDesktop(0));
     const Shot middle = GrabPresented(w, h);
     SaveBmp(middle, "scene-fade-middle.bmp");
-    RenderFor(2500);
+    // 2750 ms: alpha 1.1 is above 1.05, so the frame after that ends the fade-in.
+    EXPECT_FALSE(FadeInFromDesktop(1500));
+    EXPECT_TRUE(FadeInFromDesktop(0));
+    RenderFor(500);
     const Shot late = GrabPresented(w, h);
     SaveBmp(late, "scene-fade-done.bmp");
-    // Grey shines through at first, half-way the flag is blended over it, at the end the flag
-    // alone is there.
+    // Grey at first, the flag blended over it half-way, the flag alone at the end.
     const double e = MeanBrightness(early, w / 8, h / 2, 40);
     const double m = MeanBrightness(middle, w / 8, h / 2, 40);
     const double l = MeanBrightness(late, w / 8, h / 2, 40);
     EXPECT_GT(e, 170.0);
-    EXPECT_LT(m, e - 10);
-    EXPECT_GT(m, l + 10);
+    EXPECT_LT(m, e - 20);
+    EXPECT_GT(m, l + 20);
     EXPECT_EQ(BlackSamplesOnEdges(late), 0);
 }
 
