@@ -395,6 +395,44 @@ TEST(FmodDll, PlaysWavAndOggThroughTheSoundServer)
     EXPECT_NEAR(PeakOf(samples, spans[1]), 0.4, 0.05);
 }
 
+TEST(FmodDll, OpenRefusesMp3AndReportsAMissingWindowsMediaCodec)
+{
+    Fmod f;
+    ASSERT_TRUE(f.Load());
+    ASSERT_TRUE(f.Init(44100, 1, 0)) << "error " << f.GetError();
+    std::string folder = TempFolder();
+
+    std::string mp3 = folder + "song.mp3";
+    std::vector<uint8_t> mp3Bytes = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0, 0xFF, 0xFB, 0x90, 0x64};
+    mp3Bytes.resize(4000, 0x55);
+    ASSERT_TRUE(wavtest::WriteFile(mp3, mp3Bytes));
+    EXPECT_EQ(f.StreamOpen(mp3.c_str(), kModeFile, 0, 0), nullptr);
+    EXPECT_EQ(f.GetError(), 10);
+
+    EXPECT_EQ(f.StreamOpen((folder + "no such song.ogg").c_str(), kModeFile, 0, 0), nullptr);
+    EXPECT_EQ(f.GetError(), 9);
+
+    // An ASF header with nothing a Windows Media reader could play.
+    std::vector<uint8_t> asf = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+    asf.resize(2000, 0);
+    std::string wma = folder + "broken.wma";
+    ASSERT_TRUE(wavtest::WriteFile(wma, asf));
+    EXPECT_EQ(f.StreamOpen(wma.c_str(), kModeFile, 0, 0), nullptr);
+    EXPECT_EQ(f.GetError(), 18);
+    EXPECT_EQ(f.StreamOpen(reinterpret_cast<const char*>(asf.data()), kModeMemory, 0, static_cast<int>(asf.size())),
+              nullptr);
+    EXPECT_EQ(f.GetError(), 18);
+
+    // Ogg Vorbis from a file path opens too (the user's own songs come that way).
+    std::string ogg = wt::SourceFolder() + "tests\\audio\\data\\tone1000_mono22k.ogg";
+    void* s = f.StreamOpen(ogg.c_str(), kModeFile, 0, 0);
+    EXPECT_NE(s, nullptr) << f.GetError();
+    if (s)
+        EXPECT_TRUE(f.StreamClose(s));
+    f.Close();
+}
+
 // A process whose sound server cannot be reached has no wave-out device.
 TEST(FmodDll, NoSoundDeviceMeansError3)
 {
