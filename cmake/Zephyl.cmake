@@ -71,7 +71,10 @@ function(zephyl_wine_test name)
   target_link_options(${name} PRIVATE -static)
   add_dependencies(${name} dist)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)
+  # The program's Win32 code imports fmod.dll, which the build puts into dist/.
+  string(REPLACE "/" "\\" dist_windows "Z:${ZEPHYL_DIST_DIR}")
+  set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine TIMEOUT 900
+                       ENVIRONMENT "WINEPATH=${dist_windows}")
 endfunction()
 
 # Sources of the ZephylSaver.scr program itself (its entry point, its resources).
