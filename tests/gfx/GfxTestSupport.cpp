@@ -109,7 +109,7 @@ std::string Hex(uint32_t value) {
     return text;
 }
 
-void HoldForScreenshot(const char* what) {
+void HoldForScreenshot(const char* what, const std::function<void()>& redraw) {
     const char* hold = std::getenv("GFX_HOLD_SECONDS");
     if (!hold) return;
     std::printf("holding for a screenshot: %s\n", what);
@@ -117,6 +117,7 @@ void HoldForScreenshot(const char* what) {
     const DWORD end = GetTickCount() + DWORD(std::atoi(hold)) * 1000;
     while (GetTickCount() < end) {
         PumpMessages();
+        if (redraw) redraw();
         Sleep(50);
     }
 }

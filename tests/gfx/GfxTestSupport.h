@@ -6,6 +6,7 @@
 #include <ddraw.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "gfx/DebugOutput.h"
@@ -52,7 +53,8 @@ SIZE SurfaceSize(LPDIRECTDRAWSURFACE7 surface);
 bool ColourNear(uint32_t actual, uint32_t expected, int tolerance);
 std::string Hex(uint32_t value);
 
-// Seconds to hold the screen for a screenshot (environment variable GFX_HOLD_SECONDS).
-void HoldForScreenshot(const char* what);
+// Holds the screen for a screenshot for GFX_HOLD_SECONDS seconds (environment variable;
+// no hold without it), calling `redraw` every 50 ms when given.
+void HoldForScreenshot(const char* what, const std::function<void()>& redraw = nullptr);
 
 }  // namespace gfxtest

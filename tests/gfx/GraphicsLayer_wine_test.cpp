@@ -88,7 +88,7 @@ TEST_F(GraphicsLayerTest, WindowedLayerClearsAndBlitsIntoTheWindow) {
     // The blit put the back buffer where the window is on the primary surface.
     const uint32_t shown = ReadPixel(layer->GetFrontBuffer(), 100 + 160, 80 + 120);
     EXPECT_TRUE(ColourNear(shown, 0xC02040, 8)) << Hex(shown);
-    gfxtest::HoldForScreenshot("windowed 320x240 at (100,80), colour C02040");
+    gfxtest::HoldForScreenshot("windowed 320x240 at (100,80), colour C02040", [&] { layer->Flip(false); });
     EXPECT_EQ(capture.Text(), "");
 }
 

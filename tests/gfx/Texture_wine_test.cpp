@@ -291,7 +291,8 @@ TEST_F(TextureTest, TextureDrawnOnTheDeviceShowsThePicture) {
     EXPECT_TRUE(ColourNear(bottomLeft, 0x00FF00, 8)) << Hex(bottomLeft);
     EXPECT_TRUE(ColourNear(bottomRight, 0xFFFFFF, 8)) << Hex(bottomRight);
     layer->Flip(false);
-    gfxtest::HoldForScreenshot("textured quad at (200,150) 256x192: red, blue / green, white");
+    gfxtest::HoldForScreenshot("textured quad at (200,150) 256x192: red, blue / green, white",
+                               [&] { layer->Flip(false); });
 }
 
 TEST_F(TextureTest, PlainOffscreenSurfaceForTheDesktopCopy) {
