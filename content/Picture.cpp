@@ -23,10 +23,19 @@ struct ComPtr {
     explicit operator bool() const { return p != nullptr; }
 };
 
+// COM for the length of one load: loading from a path goes through URL monikers and the
+// second decoder is a COM object, and the quote show loads on a thread of its own. The
+// picture objects made do not depend on it afterwards.
+struct ScopedCom {
+    HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ~ScopedCom() {
+        if (SUCCEEDED(init)) CoUninitialize();
+    }
+};
+
 // Decodes with WIC into a 32-bit bitmap wrapped in a picture object that owns it. Either
 // `path` or (`bytes`, `size`) names the picture. Null when WIC cannot decode it.
 IPicture* DecodeWithWic(const wchar_t* path, const void* bytes, size_t size, int32_t& width, int32_t& height) {
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IPicture* picture = nullptr;
     {
         ComPtr<IWICImagingFactory> factory;
@@ -81,7 +90,6 @@ IPicture* DecodeWithWic(const wchar_t* path, const void* bytes, size_t size, int
             if (bitmap) DeleteObject(bitmap);
         }
     }
-    if (SUCCEEDED(init)) CoUninitialize();
     return picture;
 }
 }  // namespace
@@ -148,6 +156,7 @@ bool Picture::LoadFromMemory(const void* bytes, size_t size) {
         return false;
     }
     Release();
+    ScopedCom com;
     IPicture* picture = nullptr;
     const LONG streamSize = size > LONG(std::numeric_limits<LONG>::max()) ? std::numeric_limits<LONG>::max() : LONG(size);
     HRESULT result = OleLoadPicture(stream, streamSize, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));
@@ -168,6 +177,7 @@ bool Picture::LoadFromFile(const char* path) {
     wchar_t wide[MAX_PATH];
     if (MultiByteToWideChar(CP_ACP, 0, narrow, -1, wide, MAX_PATH) == 0) return false;
     Release();
+    ScopedCom com;
     IPicture* picture = nullptr;
     HRESULT result = OleLoadPicturePath(wide, nullptr, 0, 0, IID_IPicture, reinterpret_cast<void**>(&picture));
     if (picture) return FinishLoad(picture, result, 0, 0);
