@@ -331,6 +331,10 @@ void cGraphicsLayer::Flip(bool noWait) {
         return;
     }
     if (!noWait && m_dd) m_dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
+    // The preview's window moves with the display settings dialog: follow it.
+    POINT origin = {0, 0};
+    if (ClientToScreen(m_window, &origin))
+        SetRect(&m_screenRect, origin.x, origin.y, origin.x + m_clientRect.right, origin.y + m_clientRect.bottom);
     if (!m_primary || !m_backBuffer ||
         FAILED(m_primary->Blt(&m_screenRect, m_backBuffer, nullptr, DDBLT_WAIT, nullptr)))
         DebugOutput("[cGraphicsLayer::Flip]: Blt failed\n");

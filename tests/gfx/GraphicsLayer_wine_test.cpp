@@ -1,6 +1,7 @@
 // The graphics layer on Wine's DirectDraw/Direct3D: windowed and full-screen set-up, clear
 // and flip read back from the surfaces, device choice, z-buffers, the single-instance rule,
-// the DirectDraw-only layer and the error texts.
+// the DirectDraw-only layer and the error texts. The full-screen tests switch display modes,
+// which Wine allows inside its virtual desktop (the test environment runs in one).
 #include "gfx/GraphicsLayer.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,22 @@ TEST_F(GraphicsLayerTest, WindowedLayerClearsAndBlitsIntoTheWindow) {
     EXPECT_TRUE(ColourNear(shown, 0xC02040, 8)) << Hex(shown);
     gfxtest::HoldForScreenshot("windowed 320x240 at (100,80), colour C02040", [&] { layer->Flip(false); });
     EXPECT_EQ(capture.Text(), "");
+}
+
+TEST_F(GraphicsLayerTest, WindowedFlipFollowsAWindowThatMoved) {
+    TestWindow window(40, 40, 160, 120);
+    cGraphicsLayer* layer = CreateGraphicsLayer(window.Handle(), false, 160, 120, 0, AcceptAnyDevice, nullptr);
+    layer->Clear(true, false, 0x00204080, 1.0f);
+    layer->Flip(false);
+    EXPECT_TRUE(ColourNear(ReadPixel(layer->GetFrontBuffer(), 40 + 80, 40 + 60), 0x204080, 8));
+    SetWindowPos(window.Handle(), nullptr, 500, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    gfxtest::PumpMessages();
+    layer->Clear(true, false, 0x00F0A020, 1.0f);
+    layer->Flip(false);
+    EXPECT_EQ(layer->ScreenRect().left, 500);
+    EXPECT_EQ(layer->ScreenRect().bottom, 420);
+    const uint32_t shown = ReadPixel(layer->GetFrontBuffer(), 500 + 80, 300 + 60);
+    EXPECT_TRUE(ColourNear(shown, 0xF0A020, 8)) << Hex(shown);
 }
 
 TEST_F(GraphicsLayerTest, SecondLayerIsRefusedAndTheFirstKeepsWorking) {
