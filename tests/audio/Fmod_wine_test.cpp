@@ -204,7 +204,7 @@ bool WindowLoud(const std::vector<int16_t>& s, size_t w)
     return std::sqrt(sum / (kWindow * 2)) > 327.0;  // 1% of full scale
 }
 
-// Loud stretches of stereo samples; silences shorter than 300 ms do not split a stretch.
+// Loud stretches of stereo samples; silences shorter than 400 ms do not split a stretch.
 std::vector<Span> LoudSpans(const std::vector<int16_t>& s)
 {
     std::vector<bool> loud;
@@ -219,7 +219,7 @@ std::vector<Span> LoudSpans(const std::vector<int16_t>& s)
         }
         Span span = {i * kWindowSeconds, 0, 0, {}};
         size_t lastLoud = i;
-        for (size_t j = i; j < loud.size() && j - lastLoud < 15; ++j) {
+        for (size_t j = i; j < loud.size() && j - lastLoud < 20; ++j) {
             if (loud[j]) {
                 lastLoud = j;
                 span.windows.push_back(j);
