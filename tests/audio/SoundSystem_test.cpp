@@ -357,3 +357,23 @@ TEST(SoundSystem, ClosingAPlayingStreamSilencesItsChannel)
     EXPECT_FALSE(h.sys.IsPlaying(ch));
     EXPECT_TRUE(AllZero(h.Pull(20)));
 }
+
+TEST(SoundSystem, ANewSongOnAPausedChannelIsHeard)
+{
+    // The player skips while paused by closing the song and playing the next on a free
+    // channel: the new song must not inherit the pause.
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto first = RampWav(100);
+    auto second = RampWav(100);
+    FSOUND_STREAM* a = h.OpenMemory(first);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, a);
+    h.Pull(10);
+    ASSERT_TRUE(h.sys.SetPaused(ch, true));
+    ASSERT_TRUE(h.sys.StreamStop(a));
+    ASSERT_TRUE(h.sys.StreamClose(a));
+    FSOUND_STREAM* b = h.OpenMemory(second);
+    ASSERT_EQ(h.sys.StreamPlay(FSOUND_FREE, b), ch);
+    EXPECT_EQ(h.Pull(1)[0], 100);
+    EXPECT_TRUE(h.sys.IsPlaying(ch));
+}
