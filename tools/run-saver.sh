@@ -38,8 +38,11 @@ while [ $t -lt "$seconds" ] && kill -0 $saver 2>/dev/null; do
   fi
 done
 if kill -0 $saver 2>/dev/null; then
-  # End the run the way a user does: a key press.
-  xdotool key space 2>/dev/null || true
+  # End the run the way a user does: a key press, then a sweep of the mouse.
+  xdotool mousemove 400 300 key space 2>/dev/null || true
+  i=0
+  while kill -0 $saver 2>/dev/null && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+  xdotool mousemove 100 100 sleep 0.2 mousemove 700 500 2>/dev/null || true
   i=0
   while kill -0 $saver 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 fi
