@@ -125,7 +125,10 @@ bool LoadFlag() {
     }
     gFlag->SetSize(scene::kFlagSize);
     gFlag->SetAspect(scene::kFlagAspectW, scene::kFlagAspectH);
-    const int quality = ss ? ss->Quality : 2048;
+    // The settings store keeps "Quality" as found; a value that is not a size at all
+    // shows the flag at the default quality rather than no flag.
+    const int kDefaultQuality = 2048;
+    const int quality = ss && ss->Quality > 0 ? ss->Quality : kDefaultQuality;
     if (!SplitImageIntoTiles(picture, *gFlag, quality <= 1024 ? 8 : 16, gMaxTextureSize, gColourDepth, false,
                              true, quality))
         ZLOG(LogError, "Could not make every tile of the flag");
