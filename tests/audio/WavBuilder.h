@@ -35,7 +35,7 @@ struct WavSpec {
     int64_t blockAlign = -1;     // -1: the true value
 };
 
-// A WAV holding 'data' (already in the sample layout the spec says).
+// A WAV holding 'data' (already in the sample layout the header describes).
 inline std::vector<uint8_t> MakeWav(const WavSpec& s, const std::vector<uint8_t>& data)
 {
     std::vector<uint8_t> b;
