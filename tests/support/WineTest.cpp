@@ -3,8 +3,10 @@
 
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace wt {
@@ -105,6 +107,35 @@ bool Process::Start(const std::string& exe, const std::string& args) {
     m_process = info.hProcess;
     m_id = info.dwProcessId;
     return true;
+}
+
+bool Process::Attach(DWORD processId) {
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, processId);
+    if (!process) return false;
+    if (m_process) CloseHandle(m_process);
+    m_process = process;
+    m_id = processId;
+    return true;
+}
+
+DWORD WaitForProcessNamed(const std::string& exeName, DWORD ms, const std::vector<DWORD>& ignore) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot != INVALID_HANDLE_VALUE) {
+            PROCESSENTRY32 entry = {};
+            entry.dwSize = sizeof entry;
+            DWORD found = 0;
+            for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry))
+                if (lstrcmpiA(entry.szExeFile, exeName.c_str()) == 0 &&
+                    std::find(ignore.begin(), ignore.end(), entry.th32ProcessID) == ignore.end())
+                    found = entry.th32ProcessID;
+            CloseHandle(snapshot);
+            if (found) return found;
+        }
+        if (GetTickCount() - start >= ms) return 0;
+        Sleep(50);
+    }
 }
 
 bool Process::WaitExit(DWORD ms, DWORD* exitCode) {
@@ -322,6 +353,114 @@ std::vector<std::string> Lines(const std::string& text) {
         start = end + 1;
     }
     return lines;
+}
+
+std::string LogPath() { return UserDataFolder() + "ZephylLog.txt"; }
+std::string LogText() { return ReadFile(LogPath()); }
+
+void PumpFor(DWORD ms) {
+    DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(10);
+    } while (GetTickCount() - start < ms);
+}
+
+bool WaitForLog(const std::string& text, DWORD ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (LogText().find(text) != std::string::npos) return true;
+        if (GetTickCount() - start >= ms) return false;
+        PumpFor(100);
+    }
+}
+
+bool WaitExitPumping(Process& process, DWORD ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (process.WaitExit(0)) return true;
+        if (GetTickCount() - start >= ms) return false;
+        PumpFor(50);
+    }
+}
+
+void PressKey(WORD virtualKey) {
+    INPUT input[2] = {};
+    input[0].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = virtualKey;
+    input[1] = input[0];
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+bool RunningOnWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
+std::string UserPlaylist() {
+    char name[257] = {};
+    DWORD size = sizeof name;
+    std::string login = GetUserNameA(name, &size) ? std::string(name) : std::string();
+    return UserDataFolder() + (login.empty() ? std::string("ZEPHYL") : login) + ".M3U";
+}
+
+std::string ToneWav(double seconds, double hertz, double amplitude) {
+    const uint32_t rate = 22050;
+    uint32_t samples = static_cast<uint32_t>(seconds * rate);
+    std::string out;
+    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i)); };
+    auto u16 = [&](uint16_t v) { out += static_cast<char>(v); out += static_cast<char>(v >> 8); };
+    out += "RIFF";
+    u32(36 + samples * 2);
+    out += "WAVEfmt ";
+    u32(16);
+    u16(1);         // PCM
+    u16(1);         // mono
+    u32(rate);
+    u32(rate * 2);  // bytes per second
+    u16(2);         // bytes per frame
+    u16(16);
+    out += "data";
+    u32(samples * 2);
+    const double full = 32767.0 * amplitude;
+    for (uint32_t i = 0; i < samples; ++i)
+        u16(static_cast<uint16_t>(static_cast<int16_t>(full * std::sin(6.283185307179586 * hertz * i / rate))));
+    return out;
+}
+
+std::string UnixPath(const std::string& windowsPath) {
+    typedef char*(__cdecl * ToUnix)(const WCHAR*);
+    ToUnix toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return std::string();
+    WCHAR wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH)) return std::string();
+    char* unixName = toUnix(wide);
+    if (!unixName) return std::string();
+    std::string s(unixName);
+    HeapFree(GetProcessHeap(), 0, unixName);
+    return s;
+}
+
+bool RunUnix(const std::string& script, HANDLE* process) {
+    std::string command = "/bin/sh -c \"" + script + "\"";
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    if (process) {
+        *process = info.hProcess;
+    } else {
+        WaitForSingleObject(info.hProcess, 10000);
+        CloseHandle(info.hProcess);
+    }
+    return true;
 }
 
 }  // namespace wt

@@ -36,6 +36,8 @@ public:
 
     // exe: full path; args: the text after the program name.
     bool Start(const std::string& exe, const std::string& args);
+    // Takes over a process started some other way (e.g. from a Unix shell).
+    bool Attach(DWORD processId);
     // True when it ended within `ms`; `exitCode` then holds its result.
     bool WaitExit(DWORD ms, DWORD* exitCode = nullptr);
     void Kill();
@@ -46,6 +48,10 @@ private:
     HANDLE m_process = nullptr;
     DWORD m_id = 0;
 };
+
+// Waits up to `ms` for a running process whose program file name is `exeName` (no folder)
+// and that is not one of `ignore`; its id, or 0.
+DWORD WaitForProcessNamed(const std::string& exeName, DWORD ms, const std::vector<DWORD>& ignore = {});
 
 // Top-level windows of a process, optionally of one class ("#32770" for dialogs).
 std::vector<HWND> WindowsOf(DWORD processId, const char* className = nullptr);
@@ -94,5 +100,32 @@ std::string ReadFile(const std::string& path, bool* ok = nullptr);
 bool WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 std::vector<std::string> Lines(const std::string& text);
+
+// The program's log file in the user's data folder, and its text ("" when there is none).
+std::string LogPath();
+std::string LogText();
+// Waits `ms` while keeping the test's own windows answering (a child window of another
+// process talks to its parent synchronously).
+void PumpFor(DWORD ms);
+// Waits up to `ms` for `text` to appear in the program's log.
+bool WaitForLog(const std::string& text, DWORD ms);
+// Waits up to `ms` for the process to end, pumping meanwhile.
+bool WaitExitPumping(Process& process, DWORD ms);
+// A key press and release, delivered to the foreground window.
+void PressKey(WORD virtualKey);
+bool RunningOnWine();
+
+// The user's playlist file the program reads: the logon name + ".M3U" in the user's
+// data folder ("ZEPHYL.M3U" when the name cannot be read).
+std::string UserPlaylist();
+// A mono 16-bit PCM WAV file of a sine tone at 22050 Hz, `amplitude` of full scale.
+std::string ToneWav(double seconds, double hertz, double amplitude = 0.25);
+
+// The Unix path of a Windows path under Wine; "" elsewhere.
+std::string UnixPath(const std::string& windowsPath);
+// Runs a Unix command line through /bin/sh. Without `process` it waits up to 10 s for it;
+// with it the caller gets (and closes) the handle. Wine cannot wait for a Unix program's
+// end through that handle: callers watch a file the program writes instead.
+bool RunUnix(const std::string& script, HANDLE* process = nullptr);
 
 }  // namespace wt
