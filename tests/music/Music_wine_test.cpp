@@ -16,73 +16,14 @@
 
 namespace {
 
+using wt::LogPath;
+using wt::LogText;
+using wt::PressKey;
+using wt::PumpFor;
+using wt::WaitForLog;
+
 const DWORD kStartMs = 60000;  // D3D on llvmpipe and the mode switch take a while under Wine
 const DWORD kEndMs = 15000;
-
-std::string LogPath() { return wt::UserDataFolder() + "ZephylLog.txt"; }
-std::string LogText() { return wt::ReadFile(LogPath()); }
-
-void PumpFor(DWORD ms) {
-    DWORD start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-        Sleep(10);
-    } while (GetTickCount() - start < ms);
-}
-
-bool WaitForLog(const std::string& text, DWORD ms) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (LogText().find(text) != std::string::npos) return true;
-        if (GetTickCount() - start >= ms) return false;
-        PumpFor(100);
-    }
-}
-
-void PressKey(WORD key) {
-    INPUT input[2] = {};
-    input[0].type = INPUT_KEYBOARD;
-    input[0].ki.wVk = key;
-    input[1] = input[0];
-    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, input, sizeof(INPUT));
-}
-
-// A mono 16-bit PCM WAV file of a sine tone.
-std::string ToneWav(double seconds, double hertz) {
-    const uint32_t rate = 22050;
-    uint32_t samples = uint32_t(seconds * rate);
-    std::string out;
-    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) out += char(v >> (8 * i)); };
-    auto u16 = [&](uint16_t v) { out += char(v); out += char(v >> 8); };
-    out += "RIFF";
-    u32(36 + samples * 2);
-    out += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(rate);
-    u32(rate * 2);
-    u16(2);
-    u16(16);
-    out += "data";
-    u32(samples * 2);
-    for (uint32_t i = 0; i < samples; ++i)
-        u16(uint16_t(int16_t(8000 * std::sin(6.283185307 * hertz * i / rate))));
-    return out;
-}
-
-std::string LoginName() {
-    char name[257] = {};
-    DWORD size = sizeof name;
-    return GetUserNameA(name, &size) ? std::string(name) : std::string();
-}
-
-std::string UserPlaylist() {
-    std::string login = LoginName();
-    return wt::UserDataFolder() + (login.empty() ? std::string("ZEPHYL") : login) + ".M3U";
-}
 
 class MusicRun : public ::testing::Test {
 protected:
@@ -95,7 +36,7 @@ protected:
         wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowQuotes", 0);
         wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "DispModeWidth", "0");
         DeleteFileA(LogPath().c_str());
-        DeleteFileA(UserPlaylist().c_str());
+        DeleteFileA(wt::UserPlaylist().c_str());
         m_folder = wt::InstallCopy("music");
         m_exe = m_folder + "ZephylSaver.scr";
         ASSERT_TRUE(wt::FileExists(m_exe)) << m_exe;
@@ -103,7 +44,7 @@ protected:
     }
     void TearDown() override {
         if (m_process.Running()) m_process.Kill();
-        DeleteFileA(UserPlaylist().c_str());
+        DeleteFileA(wt::UserPlaylist().c_str());
     }
 
     // music.bdl of the installed copy: category "music" with the given songs.
@@ -122,11 +63,7 @@ protected:
 
     void EndRun() {
         PressKey(VK_ESCAPE);
-        DWORD start = GetTickCount();
-        while (!m_process.WaitExit(0)) {
-            ASSERT_LT(GetTickCount() - start, kEndMs) << "the run did not end; log:\n" << LogText();
-            PumpFor(50);
-        }
+        ASSERT_TRUE(wt::WaitExitPumping(m_process, kEndMs)) << "the run did not end; log:\n" << LogText();
     }
 
     std::string m_folder;
@@ -135,8 +72,8 @@ protected:
 };
 
 TEST_F(MusicRun, BundleSongsPlayAndArrowKeysSteerWithoutEndingTheRun) {
-    WriteMusicBundle({{"skip.mp3", "ID3 not attempted"}, {"one.wav", ToneWav(1.0, 440)},
-                      {"TWO.WAV", ToneWav(1.0, 660)}});
+    WriteMusicBundle({{"skip.mp3", "ID3 not attempted"}, {"one.wav", wt::ToneWav(1.0, 440)},
+                      {"TWO.WAV", wt::ToneWav(1.0, 660)}});
     ASSERT_TRUE(StartRun()) << LogText();
     ASSERT_TRUE(WaitForLog("Entering main loop...", kStartMs)) << LogText();
     std::string log = LogText();
@@ -202,15 +139,15 @@ TEST_F(MusicRun, EmptyUserPlaylistIsFilledFromTheDocumentsFolder) {
     std::string folder = std::string(docs) + "\\ZephylMusicTest";
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string song = folder + "\\found.wav";
-    ASSERT_TRUE(wt::WriteFile(song, ToneWav(0.5, 500)));
+    ASSERT_TRUE(wt::WriteFile(song, wt::ToneWav(0.5, 500)));
 
     ASSERT_TRUE(StartRun()) << LogText();
     ASSERT_TRUE(WaitForLog("Successfully exiting initSound()", kStartMs)) << LogText();
     EXPECT_NE(std::string::npos, LogText().find("Reading playlist"));
     EXPECT_NE(std::string::npos, LogText().find("Attempting to open file \"")) << LogText();
     bool ok = false;
-    std::string playlist = wt::ReadFile(UserPlaylist(), &ok);
-    EXPECT_TRUE(ok) << UserPlaylist();
+    std::string playlist = wt::ReadFile(wt::UserPlaylist(), &ok);
+    EXPECT_TRUE(ok) << wt::UserPlaylist();
     EXPECT_EQ(0u, playlist.find("#EXTM3U\r\n")) << playlist;
     EXPECT_NE(std::string::npos, playlist.find("#EXTINF:-1,found\r\n" + song + "\r\n")) << playlist;
     EndRun();

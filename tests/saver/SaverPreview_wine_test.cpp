@@ -8,37 +8,21 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/SoundRecorder.h"
 #include "support/WineTest.h"
 
 namespace {
+
+using wt::LogText;
+using wt::PumpFor;
+using wt::RunningOnWine;
+using wt::WaitExitPumping;
+using wt::WaitForLog;
 
 const DWORD kStartMs = 60000;
 const COLORREF kHostColour = RGB(255, 0, 255);
 const int kHostWidth = 152;
 const int kHostHeight = 112;
-
-std::string LogText() { return wt::ReadFile(wt::UserDataFolder() + "ZephylLog.txt"); }
-
-void PumpFor(DWORD ms) {
-    DWORD start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(10);
-    } while (GetTickCount() - start < ms);
-}
-
-bool WaitExitPumping(wt::Process& process, DWORD ms) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (process.WaitExit(0)) return true;
-        if (GetTickCount() - start >= ms) return false;
-        PumpFor(50);
-    }
-}
 
 HWND WaitForChild(HWND parent, DWORD ms) {
     DWORD start = GetTickCount();
@@ -47,15 +31,6 @@ HWND WaitForChild(HWND parent, DWORD ms) {
         if (child) return child;
         if (GetTickCount() - start >= ms) return nullptr;
         PumpFor(50);
-    }
-}
-
-bool WaitForLog(const std::string& text, DWORD ms) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (LogText().find(text) != std::string::npos) return true;
-        if (GetTickCount() - start >= ms) return false;
-        PumpFor(100);
     }
 }
 
@@ -84,8 +59,6 @@ double ShareNotHostColour(HWND window) {
     return total ? static_cast<double>(other) / total : 0.0;
 }
 
-bool RunningOnWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
-
 // The frame count the run logs when its main loop ends; -1 when the line is missing.
 long FramesDrawn(const std::string& log) {
     const std::string marker = "Frames drawn: ";
@@ -104,8 +77,9 @@ protected:
         wt::ResetProductState(true);
         // Music on in the settings: a preview must stay silent anyway.
         wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "PlayMusic", 1);
-        DeleteFileA((wt::UserDataFolder() + "ZephylLog.txt").c_str());
-        m_exe = wt::InstallCopy("preview") + "ZephylSaver.scr";
+        DeleteFileA(wt::LogPath().c_str());
+        m_folder = wt::InstallCopy("preview");
+        m_exe = m_folder + "ZephylSaver.scr";
         WNDCLASSA windowClass = {};
         windowClass.lpfnWndProc = HostProc;
         windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -121,9 +95,11 @@ protected:
     void TearDown() override {
         if (m_host && IsWindow(m_host)) DestroyWindow(m_host);
         m_process.Kill();
+        DeleteFileA(wt::UserPlaylist().c_str());
     }
 
     HWND m_host = nullptr;
+    std::string m_folder;
     std::string m_exe;
     wt::Process m_process;
 };
@@ -190,6 +166,43 @@ TEST_F(SaverPreview, AHandleThatIsNotAWindowEndsTheRunQuietly) {
     EXPECT_TRUE(wt::WindowsOf(m_process.Id(), "#32770").empty());
     EXPECT_EQ(0u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "CriticalError").AsDword());
     EXPECT_NE(std::string::npos, LogText().find("Preview parent window is not a window"));
+}
+
+TEST_F(SaverPreview, NeverPlaysMusic) {
+    // Music on, from the user's playlist and the bundle: a full-screen run would start the
+    // tone at once.
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CustomMusic", 1);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "DefaultMusic", 1);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShuffleMusic", 0);
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "MusicVol", "255");
+    std::string song = m_folder + "tone.wav";
+    ASSERT_TRUE(wt::WriteFile(song, wt::ToneWav(3.0, 440)));
+    ASSERT_TRUE(wt::WriteFile(wt::UserPlaylist(), song + "\r\n"));
+
+    wt::SoundRecorder recorder;
+    ASSERT_TRUE(recorder.Start(m_folder)) << "parec did not start recording";
+    ASSERT_TRUE(m_process.Start(m_exe, "/p " + std::to_string(reinterpret_cast<UINT_PTR>(m_host))));
+    ASSERT_NE(nullptr, WaitForChild(m_host, kStartMs)) << LogText();
+    ASSERT_TRUE(WaitForLog("Entering main loop...", kStartMs)) << LogText();
+    PumpFor(2500);
+    wt::PressKey(VK_RIGHT);  // the arrow keys cannot start it either
+    PumpFor(500);
+    wt::Recording recording;
+    ASSERT_TRUE(recorder.Stop(recording)) << "nothing was recorded";
+
+    std::vector<wt::Section> heard = wt::Sections(recording, {440});
+    ASSERT_EQ(1u, heard.size()) << wt::Describe(heard, {440});
+    EXPECT_EQ(wt::kSilent, heard[0].tone) << wt::Describe(heard, {440});
+    EXPECT_LT(wt::Peak(recording), 0.01);
+    std::string log = LogText();
+    EXPECT_EQ(std::string::npos, log.find("initSound")) << log;
+    EXPECT_EQ(std::string::npos, log.find("Attempting to open file"));
+
+    DestroyWindow(m_host);
+    m_host = nullptr;
+    EXPECT_TRUE(WaitExitPumping(m_process, 3000)) << "the preview outlived its host by 3 s";
+    // The setting itself stays on.
+    EXPECT_EQ(1u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "PlayMusic").AsDword());
 }
 
 }  // namespace

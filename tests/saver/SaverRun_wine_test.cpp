@@ -13,6 +13,14 @@
 
 namespace {
 
+using wt::LogPath;
+using wt::LogText;
+using wt::PressKey;
+using wt::PumpFor;
+using wt::RunningOnWine;
+using wt::WaitExitPumping;
+using wt::WaitForLog;
+
 const char* const kSystemSaverKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Screen Savers";
 const DWORD kStartMs = 60000;  // D3D on llvmpipe and the mode switch take a while under Wine
 const DWORD kEndMs = 15000;
@@ -44,43 +52,6 @@ bool SaverRunning() {
     return running != FALSE;
 }
 
-bool RunningOnWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
-
-std::string LogPath() { return wt::UserDataFolder() + "ZephylLog.txt"; }
-std::string LogText() { return wt::ReadFile(LogPath()); }
-
-// Keeps the test's own windows answering (a child window of another process talks to its
-// parent synchronously) while waiting.
-void PumpFor(DWORD ms) {
-    DWORD start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(10);
-    } while (GetTickCount() - start < ms);
-}
-
-bool WaitForLog(const std::string& text, DWORD ms) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (LogText().find(text) != std::string::npos) return true;
-        if (GetTickCount() - start >= ms) return false;
-        PumpFor(100);
-    }
-}
-
-bool WaitExitPumping(wt::Process& process, DWORD ms) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (process.WaitExit(0)) return true;
-        if (GetTickCount() - start >= ms) return false;
-        PumpFor(50);
-    }
-}
-
 // The log line that follows the first line containing `marker`, or "" when none.
 std::string LineAfter(const std::string& log, const std::string& marker) {
     std::vector<std::string> lines = wt::Lines(log);
@@ -93,15 +64,6 @@ bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-void PressKey(WORD key) {
-    INPUT input[2] = {};
-    input[0].type = INPUT_KEYBOARD;
-    input[0].ki.wVk = key;
-    input[1] = input[0];
-    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, input, sizeof(INPUT));
-}
-
 void ClickLeft() {
     INPUT input[2] = {};
     input[0].type = INPUT_MOUSE;
@@ -109,14 +71,6 @@ void ClickLeft() {
     input[1].type = INPUT_MOUSE;
     input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(2, input, sizeof(INPUT));
-}
-
-bool HasIcon(HWND box) {
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child) &&
-            SendMessageA(child, STM_GETICON, 0, 0) != 0)
-            return true;
-    return false;
 }
 
 class SaverRun : public ::testing::Test {
@@ -255,7 +209,7 @@ TEST_F(SaverRun, UnsupportedModeShowsTheMessageAndCreatesNoWindow) {
     ASSERT_TRUE(wt::WaitForMessageBox(m_process.Id(), kStartMs, box)) << LogText();
     EXPECT_EQ("Error", box.caption);
     EXPECT_EQ("The Requested Display Mode Is Not Supported By\nYour Video Card.", box.text);
-    EXPECT_FALSE(HasIcon(box.window));
+    EXPECT_FALSE(box.hasIcon);
     EXPECT_TRUE(wt::WindowsOf(m_process.Id(), "ZephylSaver").empty());
     EXPECT_EQ("1024x768x32", ModeString(CurrentMode()));
     wt::PressOk(box.window);
@@ -396,7 +350,7 @@ TEST_F(SaverRun, MusicThatCannotStartIsReportedAndTheRunGoesOn) {
               box.text);
     // An icon shows (the box is made with the error icon; which icon it is cannot be told
     // from another process under Wine, where the icon handles are the process's own).
-    EXPECT_TRUE(HasIcon(box.window));
+    EXPECT_TRUE(box.hasIcon);
     EXPECT_TRUE(IsWindowVisible(box.window));
     EXPECT_EQ(1u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "CriticalError").AsDword());
     wt::PressOk(box.window);
