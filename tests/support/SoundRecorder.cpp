@@ -9,6 +9,7 @@ namespace {
 
 const char* const kMonitor = "zsink.monitor";
 const size_t kWavHeader = 44;
+const int kLongestSeconds = 300;
 
 DWORD FileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA a;
@@ -27,7 +28,10 @@ bool SoundRecorder::Start(const std::string& folder) {
     DeleteFileA(m_pid.c_str());
     std::string wav = UnixPath(m_wav), pid = UnixPath(m_pid);
     if (wav.empty() || pid.empty()) return false;
-    std::string script = "echo $$ > '" + pid + "'; exec parec -d " + kMonitor +
+    // parec is bounded in time, so a test that dies before stopping it leaves nothing
+    // recording for long (timeout passes the stop signal on to it).
+    std::string script = "echo $$ > '" + pid + "'; exec timeout " + std::to_string(kLongestSeconds) +
+                         " parec -d " + kMonitor +
                          " --file-format=wav --format=s16le --rate=44100 --channels=2 --latency-msec=20 '" + wav +
                          "' </dev/null >/dev/null 2>&1";
     HANDLE process = nullptr;
