@@ -147,14 +147,7 @@ void cGraphicsLayer::UpdateScreenRect() {
 }
 
 void cGraphicsLayer::InitDDrawWindowed(const GUID* driver) {
-    m_fullScreen = false;
-    UpdateScreenRect();
-    if (FAILED(DirectDrawCreateEx(const_cast<GUID*>(driver), reinterpret_cast<void**>(&m_dd),
-                                  IID_IDirectDraw7, nullptr))) {
-        m_dd = nullptr;
-        m_failed = 1;
-        throw cGameError("DirectDrawCreateEx failed");
-    }
+    InitDDrawOnly(driver);
     if (FAILED(m_dd->SetCooperativeLevel(m_window, DDSCL_NORMAL)))
         throw cGameError("SetCooperativeLevel failed");
     DDSURFACEDESC2 desc{};
