@@ -29,7 +29,7 @@ protected:
         install_ = wt::InstallCopy("program");
         scr_ = install_ + "ZephylSaver.scr";
         ASSERT_TRUE(wt::FileExists(scr_)) << "dist/ holds no ZephylSaver.scr";
-        log_ = wt::UserDataFolder() + "ZephylLog.txt";
+        log_ = wt::LogPath();
         DeleteFileA(log_.c_str());
     }
     void TearDown() override { wt::ResetProductState(true); }
@@ -141,12 +141,7 @@ bool EndWithKeys(wt::Process& p, DWORD ms) {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < ms) {
         if (p.WaitExit(500)) return true;
-        if (wt::WindowsOf(p.Id()).empty()) continue;
-        INPUT keys[2] = {};
-        keys[0].type = keys[1].type = INPUT_KEYBOARD;
-        keys[0].ki.wVk = keys[1].ki.wVk = VK_SPACE;
-        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        SendInput(2, keys, sizeof(INPUT));
+        if (!wt::WindowsOf(p.Id()).empty()) wt::PressKey(VK_SPACE);
     }
     return p.WaitExit(0);
 }
@@ -317,9 +312,16 @@ TEST_F(Program, FirstStartRecordsTheUserFolder) {
 TEST_F(Program, UninstallRemovesEveryRecordedFolder) {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
-    std::string a = std::string(temp) + "zephyl-user-a\\";
-    std::string b = std::string(temp) + "zephyl-user-b\\";
+    std::string a = std::string(temp) + "zephyl-user-a\\Telmoro\\Zephyl\\";
+    std::string b = std::string(temp) + "zephyl-user-b\\Telmoro\\Zephyl\\";
+    // The record is writable by every user: a folder there that is not a user folder of
+    // this program (here one standing for "C:\" or the Windows folder) is left alone.
+    std::string other = std::string(temp) + "zephyl-not-a-user-folder\\";
+    CreateDirectoryA(other.c_str(), nullptr);
+    ASSERT_TRUE(wt::WriteFile(other + "precious.txt", "keep me"));
     for (const std::string& f : {a, b}) {
+        CreateDirectoryA(f.substr(0, f.size() - 16).c_str(), nullptr);
+        CreateDirectoryA(f.substr(0, f.size() - 8).c_str(), nullptr);
         CreateDirectoryA(f.c_str(), nullptr);
         CreateDirectoryA((f + "nested").c_str(), nullptr);
         ASSERT_TRUE(wt::WriteFile(f + "ZephylLog.txt", "log"));
@@ -331,11 +333,14 @@ TEST_F(Program, UninstallRemovesEveryRecordedFolder) {
     wt::WriteString(HKEY_LOCAL_MACHINE, wt::kAppDataKey, "gone", std::string(temp) + "zephyl-no-such-folder\\");
     wt::WriteString(HKEY_LOCAL_MACHINE, wt::kAppDataKey, "bert", b);
     wt::WriteDword(HKEY_LOCAL_MACHINE, wt::kAppDataKey, "not a folder", 5);
+    wt::WriteString(HKEY_LOCAL_MACHINE, wt::kAppDataKey, "mallory", other);
+    wt::WriteString(HKEY_LOCAL_MACHINE, wt::kAppDataKey, "relative", "zephyl-not-a-user-folder\\");
     wt::WriteDword(HKEY_LOCAL_MACHINE, wt::kProductKey, "Kept", 1);
 
     Run("/UNINSTALL");
     EXPECT_FALSE(wt::FileExists(a));
     EXPECT_FALSE(wt::FileExists(b));
+    EXPECT_TRUE(wt::FileExists(other + "precious.txt")) << "only the program's own user folders are removed";
     EXPECT_FALSE(wt::KeyExists(HKEY_LOCAL_MACHINE, wt::kAppDataKey));
     EXPECT_TRUE(wt::ReadValue(HKEY_LOCAL_MACHINE, wt::kProductKey, "Kept").exists);
     EXPECT_TRUE(wt::KeyExists(HKEY_CURRENT_USER, wt::kProductKey)) << "per-user settings stay";
