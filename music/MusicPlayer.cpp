@@ -18,6 +18,9 @@ const char* const kSongPatterns[] = {"*.wav", "*.ogg", "*.wma", "*.asf"};
 const char* const kAcceptedExtensions[] = {".wav", ".ogg", ".wma", ".asf"};
 // Folder links can form cycles; no real music collection is nested this deep.
 const int kMaxSearchDepth = 32;
+// Two or more links back up the tree multiply the folders seen at every level: the whole
+// search stops after this many folders, far more than a real collection holds.
+const int kMaxSearchFolders = 20000;
 
 const int kBufferMilliseconds = 250;
 const int kMixRate = 44100;
@@ -52,14 +55,16 @@ const char* const kFmodErrors[] = {
     "Required Mediaplayer codec is not installed",
 };
 
-bool SearchFolder(MusicHost& host, const std::string& folder, Playlist& list, int depth) {
+bool SearchFolder(MusicHost& host, const std::string& folder, Playlist& list, int depth, int& budget) {
+    if (budget <= 0) return false;
+    --budget;
     std::vector<std::string> here;
     for (const char* pattern : kSongPatterns)
         for (const std::string& name : host.ListFiles(folder, pattern)) here.push_back(folder + "\\" + name);
     bool found = false;
     if (depth < kMaxSearchDepth) {
         for (const std::string& sub : host.ListFolders(folder))
-            if (!sub.empty() && sub[0] != '.' && SearchFolder(host, folder + "\\" + sub, list, depth + 1))
+            if (!sub.empty() && sub[0] != '.' && SearchFolder(host, folder + "\\" + sub, list, depth + 1, budget))
                 found = true;
     }
     // A subfolder's files come before those of its parent.
@@ -91,7 +96,8 @@ bool IsAcceptedSong(const std::string& entry) {
 
 bool SearchSongs(MusicHost& host, const std::string& folder, Playlist& list) {
     if (folder.empty()) return false;
-    return SearchFolder(host, folder, list, 0);
+    int budget = kMaxSearchFolders;
+    return SearchFolder(host, folder, list, 0, budget);
 }
 
 bool MusicPlayer::Init(const MusicSettings& settings) {

@@ -630,4 +630,26 @@ TEST(SongSearch, NothingFoundAndFolderCycles) {
     EXPECT_FALSE(SearchSongs(host, "", list));
 }
 
+// Every folder holds two links back up the tree and one song: the search must stop after a
+// bounded number of folders instead of visiting 2^32 of them.
+TEST(SongSearch, TwoLinksPerFolderStayBounded) {
+    struct LinkedHost : FakeHost {
+        std::vector<std::string> ListFiles(const std::string&, const char* pattern) override {
+            return std::string(pattern) == "*.ogg" ? std::vector<std::string>{"song.ogg"}
+                                                   : std::vector<std::string>{};
+        }
+        std::vector<std::string> ListFolders(const std::string&) override {
+            if (++folderListings > 200000) throw std::runtime_error("the search does not end");
+            return {"up", "back"};
+        }
+    } host;
+    Playlist list;
+    EXPECT_TRUE(SearchSongs(host, "D", list));
+    EXPECT_LE(host.folderListings, 20000);
+    EXPECT_GE(list.Count(), 1000);
+    EXPECT_LE(list.Count(), 20000);
+    // The songs of the folders searched first come first: the deepest chain of "up" links.
+    EXPECT_EQ(list.Entry(0).rfind("D\\up\\up", 0), 0u);
+}
+
 }  // namespace
