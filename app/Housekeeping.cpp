@@ -11,6 +11,7 @@
 
 #include "app/CheckSumList.h"
 #include "app/Globals.h"
+#include "app/Paths.h"
 #include "app/SaverState.h"
 #include "diag/Log.h"
 
@@ -134,7 +135,7 @@ void Uninstall() {
         if (r != ERROR_SUCCESS && r != ERROR_MORE_DATA) break;
         if (type != REG_SZ) continue;
         std::string folder(reinterpret_cast<const char*>(data.data()));
-        if (folder.empty()) continue;  // never the current drive's root
+        if (!IsRecordedUserFolder(folder)) continue;  // only a user folder of this program
         DeleteFolderTree(folder);
         RemoveDirectoryA(folder.c_str());
     }

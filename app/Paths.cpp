@@ -60,3 +60,28 @@ ContentPaths MakeContentPaths(const std::string& programFolder, const std::strin
 }
 
 bool ExtensionMeansConfig(const std::string& extension) { return ContainsNoCase(extension, "exe"); }
+
+bool IsRecordedUserFolder(const std::string& path) {
+    const bool driveRoot = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    const bool share = path.size() >= 3 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+    if (!driveRoot && !share) return false;
+    std::string folder = path;
+    if (folder.back() == '\\' || folder.back() == '/') folder.pop_back();
+    const std::string tail = "\\telmoro\\zephyl";
+    if (folder.size() <= tail.size() + 2) return false;
+    std::string end = folder.substr(folder.size() - tail.size());
+    for (char& c : end) {
+        if (c == '/') c = '\\';
+    }
+    if (!ContainsNoCase(end, tail)) return false;
+    // No "." or ".." part may lead the path elsewhere.
+    size_t start = 0;
+    while (start < folder.size()) {
+        size_t stop = folder.find_first_of("\\/", start);
+        if (stop == std::string::npos) stop = folder.size();
+        const std::string part = folder.substr(start, stop - start);
+        if (part == "." || part == "..") return false;
+        start = stop + 1;
+    }
+    return true;
+}

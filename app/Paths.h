@@ -45,3 +45,9 @@ ContentPaths MakeContentPaths(const std::string& programFolder, const std::strin
 
 // True when the extension contains "exe" in any case (the launcher-style start).
 bool ExtensionMeansConfig(const std::string& extension);
+
+// True when `path` can be a user folder that the uninstall may remove: an absolute path
+// (drive letter or network share) whose last two folders are Telmoro\Zephyl, in any case,
+// with or without the closing backslash. The record of user folders lives in a machine key
+// that every user may write, so a recorded "C:\" or "C:\Windows" is never deleted.
+bool IsRecordedUserFolder(const std::string& path);

@@ -137,3 +137,25 @@ TEST(Paths, ContentAndPlaylistPaths) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RecordedUserFolder, AcceptsTheProgramsUserFolders) {
+    EXPECT_TRUE(IsRecordedUserFolder("C:\\Documents and Settings\\anna\\Application Data\\Telmoro\\Zephyl\\"));
+    EXPECT_TRUE(IsRecordedUserFolder("c:\\users\\bert\\appdata\\roaming\\TELMORO\\ZEPHYL"));
+    EXPECT_TRUE(IsRecordedUserFolder("\\\\server\\profiles\\anna\\Telmoro\\Zephyl\\"));
+    EXPECT_TRUE(IsRecordedUserFolder("C:/Users/anna/AppData/Roaming/Telmoro/Zephyl/"));
+}
+
+TEST(RecordedUserFolder, RefusesFoldersThatAreNotOnesOwn) {
+    for (const char* path : {"", "C:", "C:\\", "\\", "C:\\Windows", "C:\\Windows\\",
+                             "D:\\Data\\Zephyl\\", "Telmoro\\Zephyl\\", "\\Telmoro\\Zephyl\\",
+                             "C:\\Users\\anna\\Telmoro\\ZephylX\\", "C:\\Users\\anna\\XTelmoro\\Zephyl",
+                             "C:\\Users\\anna\\Telmoro\\Zephyl\\..\\..\\",
+                             "C:\\Users\\..\\Telmoro\\Zephyl\\", "\\\\.\\Telmoro\\Zephyl",
+                             "C:\\Users\\anna\\Telmoro\\Zephyl\\Music"}) {
+        EXPECT_FALSE(IsRecordedUserFolder(path)) << path;
+    }
+}
+
+}  // namespace

@@ -346,6 +346,13 @@ TEST_F(Program, UninstallRemovesEveryRecordedFolder) {
     EXPECT_TRUE(wt::KeyExists(HKEY_CURRENT_USER, wt::kProductKey)) << "per-user settings stay";
 
     Run("uninstall");  // nothing recorded any more: nothing to do
+
+    DeleteFileA((other + "precious.txt").c_str());
+    RemoveDirectoryA(other.c_str());
+    for (const std::string& f : {a, b}) {
+        RemoveDirectoryA(f.substr(0, f.size() - 8).c_str());
+        RemoveDirectoryA(f.substr(0, f.size() - 16).c_str());
+    }
 }
 
 }  // namespace
