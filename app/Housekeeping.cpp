@@ -106,7 +106,9 @@ void DeleteFolderTree(const std::string& path) {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
             SetFileAttributesA(item.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            DeleteFolderTree(item);
+            // A junction or folder link goes itself; what it points at is not the user's
+            // folder and is left alone.
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) DeleteFolderTree(item);
             RemoveDirectoryA(item.c_str());
         } else {
             DeleteFileA(item.c_str());
