@@ -3,7 +3,6 @@
 
 #include <windows.h>
 #include <aclapi.h>
-#include <wincrypt.h>
 
 #include <cstring>
 #include <memory>
@@ -12,14 +11,9 @@
 #include "app/CheckSumList.h"
 #include "app/Globals.h"
 #include "app/Paths.h"
+#include "app/Sha256.h"
 #include "app/SaverState.h"
 #include "diag/Log.h"
-
-// SHA-256 came with Windows XP SP3's enhanced AES provider; the SDK hides the id for older
-// targets, but the provider answers to it wherever it exists.
-#ifndef CALG_SHA_256
-#define CALG_SHA_256 0x0000800c
-#endif
 
 namespace {
 
@@ -149,27 +143,17 @@ bool Sha256OfFile(const std::string& path, unsigned char digest[32]) {
     HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
-    bool ok = false;
-    HCRYPTPROV prov = 0;
-    HCRYPTHASH hash = 0;
-    if (CryptAcquireContextA(&prov, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
-        CryptCreateHash(prov, CALG_SHA_256, 0, 0, &hash)) {
-        std::vector<BYTE> buffer(64 * 1024);
-        DWORD got = 0;
-        ok = true;
-        while (ReadFile(f, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got) {
-            if (!CryptHashData(hash, buffer.data(), got, 0)) {
-                ok = false;
-                break;
-            }
-        }
-        DWORD size = 32;
-        ok = ok && CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) && size == 32;
-    }
-    if (hash) CryptDestroyHash(hash);
-    if (prov) CryptReleaseContext(prov, 0);
+    Sha256 hash;
+    std::vector<BYTE> buffer(64 * 1024);
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(f, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) != FALSE) && got)
+        hash.Add(buffer.data(), got);
     CloseHandle(f);
-    return ok;
+    if (!ok) return false;
+    const std::array<uint8_t, 32> result = hash.Finish();
+    std::memcpy(digest, result.data(), result.size());
+    return true;
 }
 
 bool CheckInstalledFiles(const std::string& listPath, const std::string& installFolder) {

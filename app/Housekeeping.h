@@ -23,5 +23,5 @@ bool InstalledFileCheck();
 // The same check with explicit locations (the list file and the installation folder).
 bool CheckInstalledFiles(const std::string& listPath, const std::string& installFolder);
 
-// SHA-256 of a whole file through the system's crypto provider; false when unreadable.
+// SHA-256 of a whole file; false when it cannot be opened or read.
 bool Sha256OfFile(const std::string& path, unsigned char digest[32]);
