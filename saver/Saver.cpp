@@ -104,13 +104,13 @@ std::string FixedText(const BYTE* text, size_t size) {
 
 void LogCurrentMode(const DEVMODEA& mode, const ModeChoice& choice) {
     const char* const modeBlock = "currentMode settings:";
-    ZLOG(LogInfo, "Begin block: " << modeBlock);
+    ZLOG_ENTER(LogEnter, "Begin block: " << modeBlock);
     ZLOG(LogInfo, "DeviceName: " << FixedText(mode.dmDeviceName, sizeof mode.dmDeviceName));
     ZLOG(LogInfo, "Driver version: " << mode.dmDriverVersion);
     ZLOG(LogInfo, "BitsPerPel: " << mode.dmBitsPerPel);
     ZLOG(LogInfo, "Resolution: " << mode.dmPelsWidth << "x" << mode.dmPelsHeight);
     ZLOG(LogInfo, "Freq: " << mode.dmDisplayFrequency << "Hz");
-    ZLOG(LogInfo, "End block: " << modeBlock);
+    ZLOG_EXIT(LogLeave, "End block: " << modeBlock);
     ZLOG(LogInfo, "Requested mode:");
     if (choice.keepDesktop)
         ZLOG(LogInfo, "NO CHANGE");
@@ -118,14 +118,14 @@ void LogCurrentMode(const DEVMODEA& mode, const ModeChoice& choice) {
         ZLOG(LogInfo, ModeText(RequestedMode));
 
     const char* const settingsBlock = "Screensaver settings:";
-    ZLOG(LogInfo, "Begin block: " << settingsBlock);
+    ZLOG_ENTER(LogEnter, "Begin block: " << settingsBlock);
     ZLOG(LogInfo, "Play Music: " << ss->PlayMusic);
     ZLOG(LogInfo, "Custom Music: " << ss->CustomMusic);
     ZLOG(LogInfo, "Default Music: " << ss->DefaultMusic);
     ZLOG(LogInfo, "Shuffle playlist: " << ss->ShuffleMusic);
     ZLOG(LogInfo, "Mipmap: " << ss->MipMap);
     ZLOG(LogInfo, "Flag Quality: " << ss->Quality);
-    ZLOG(LogInfo, "End block: " << settingsBlock);
+    ZLOG_EXIT(LogLeave, "End block: " << settingsBlock);
 }
 
 bool SwitchDisplayMode(const ScreenMode& mode) {

@@ -60,6 +60,12 @@ std::string LineAfter(const std::string& log, const std::string& marker) {
     return std::string();
 }
 
+std::string LineWith(const std::string& log, const std::string& marker) {
+    for (const std::string& line : wt::Lines(log))
+        if (line.find(marker) != std::string::npos) return line;
+    return std::string();
+}
+
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -165,7 +171,18 @@ TEST_F(SaverRun, SwitchesTo800x600x16DuringTheRunAndRestoresTheDesktopAfter) {
 
     std::string log = LogText();
     EXPECT_TRUE(EndsWith(LineAfter(log, "Requested mode:"), "800x600x16")) << log;
-    EXPECT_NE(std::string::npos, log.find("Begin block: currentMode settings:"));
+    // The mode report is a named block: a trace line in, its lines one step deeper (inside
+    // DoSaver's own step), a trace line out.
+    for (const char* block : {"currentMode settings:", "Screensaver settings:"}) {
+        const std::string begin = LineWith(log, std::string("Begin block: ") + block);
+        const std::string end = LineWith(log, std::string("End block: ") + block);
+        EXPECT_EQ(0u, begin.rfind("> ", 0)) << begin;
+        EXPECT_TRUE(EndsWith(begin, std::string(" |   +- Begin block: ") + block)) << begin;
+        EXPECT_EQ(0u, end.rfind("< ", 0)) << end;
+        EXPECT_TRUE(EndsWith(end, std::string(" |   +- End block: ") + block)) << end;
+    }
+    EXPECT_NE(std::string::npos, LineWith(log, "DeviceName: ").find(" |   |  DeviceName: ")) << log;
+    EXPECT_NE(std::string::npos, LineWith(log, "Flag Quality: ").find(" |   |  Flag Quality: ")) << log;
     EXPECT_NE(std::string::npos, log.find("Resolution: 1024x768"));
     EXPECT_NE(std::string::npos, log.find("BitsPerPel: 32"));
     EXPECT_NE(std::string::npos, log.find("Begin block: Screensaver settings:"));
