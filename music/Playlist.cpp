@@ -277,8 +277,22 @@ bool Playlist::Save(const char* path, int type) const {
         out += "NumberOfEntries=" + std::to_string(m_entries.size()) + "\r\nVersion=2";
     }
 
-    FileCloser file(fopen(full.c_str(), "wb"));
+    // Written beside the list first, so a full disk or a failed write leaves the user's
+    // existing list as it was.
+    const std::string temporary = full + ".new";
+    FileCloser file(fopen(temporary.c_str(), "wb"));
     if (!file.get()) return false;
     bool ok = fwrite(out.data(), 1, out.size(), file.get()) == out.size();
-    return file.Close() && ok;
+    ok = file.Close() && ok;
+    if (!ok) {
+        remove(temporary.c_str());
+        return false;
+    }
+    // The C runtime's rename does not replace an existing file on Windows.
+    remove(full.c_str());
+    if (rename(temporary.c_str(), full.c_str()) != 0) {
+        remove(temporary.c_str());
+        return false;
+    }
+    return true;
 }

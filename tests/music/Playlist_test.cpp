@@ -247,6 +247,29 @@ TEST_F(PlaylistTest, SaveRefusesTypesWithoutWriter) {
     }
 }
 
+TEST_F(PlaylistTest, SaveReplacesTheListOnlyWhenTheNewOneIsWritten) {
+    Playlist p;
+    const char* first[] = {"C:\\a.ogg"};
+    p.AddEntries(first, 1);
+    std::string path = dir.Path("mine.m3u");
+    ASSERT_TRUE(p.Save(path, Playlist::TypeM3U));
+
+    const char* second[] = {"C:\\b.ogg"};
+    p.AddEntries(second, 1);
+    ASSERT_TRUE(p.Save(path, Playlist::TypeM3U));
+    EXPECT_NE(ScratchFolder::ReadText(path).find("b.ogg"), std::string::npos);
+    EXPECT_FALSE(ScratchFolder::Exists(path + ".new"));
+
+    // When the new list cannot be written, the one on disk stays as it was.
+    std::filesystem::create_directory(path + ".new");
+    Playlist other;
+    const char* third[] = {"C:\\c.ogg"};
+    other.AddEntries(third, 1);
+    EXPECT_FALSE(other.Save(path, Playlist::TypeM3U));
+    EXPECT_NE(ScratchFolder::ReadText(path).find("b.ogg"), std::string::npos);
+    EXPECT_EQ(ScratchFolder::ReadText(path).find("c.ogg"), std::string::npos);
+}
+
 TEST_F(PlaylistTest, SaveFailures) {
     Playlist empty;
     EXPECT_FALSE(empty.Save(dir.Path("none.m3u"), Playlist::TypeM3U));
