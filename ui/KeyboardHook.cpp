@@ -1,0 +1,5 @@
+// Placeholder until the keyboard hook lands.
+#include "ui/KeyboardHook.h"
+
+void InstallDialogKeyHook(HWND) {}
+void RemoveDialogKeyHook() {}

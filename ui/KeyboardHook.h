@@ -1,0 +1,9 @@
+// The thread keyboard hook that forwards every key of the dialog thread to one dialog,
+// so that dialog procedures see F1 and Delete whichever control has the focus.
+#pragma once
+
+#include <windows.h>
+
+// Installs the hook (replacing any earlier one) with `target` receiving the keys.
+void InstallDialogKeyHook(HWND target);
+void RemoveDialogKeyHook();

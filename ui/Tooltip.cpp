@@ -1,0 +1,4 @@
+// Placeholder until tooltips land.
+#include "ui/Tooltip.h"
+
+HWND AddTooltip(HWND, const char*) { return nullptr; }
