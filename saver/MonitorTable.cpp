@@ -11,6 +11,12 @@ int64_t OverlapArea(const MonitorRect& a, const MonitorRect& b) {
     return width > 0 && height > 0 ? width * height : 0;
 }
 
+const DisplayMonitor* MonitorOfDevice(const std::string& name, const std::vector<DisplayMonitor>& monitors) {
+    for (const DisplayMonitor& monitor : monitors)
+        if (!name.empty() && monitor.device == name) return &monitor;
+    return nullptr;
+}
+
 }  // namespace
 
 bool TakesPart(const MonitorEntry& entry) { return !entry.IsPrimary && entry.Monitor != nullptr; }
@@ -40,15 +46,19 @@ void FillMonitorTable(MonitorTable& table, DisplaySystem& system) {
         MonitorEntry& entry = table.Entries[table.EntryCount++];
         entry = MonitorEntry();
         if (!device.attached) continue;
-        if (device.modeKnown) {
-            int32_t left = device.primary ? 0 : device.x;
-            int32_t top = device.primary ? 0 : device.y;
-            entry.Rect = {left, top, left + device.width, top + device.height};
-        }
         entry.IsPrimary = device.primary;
         if (!monitorsRead) {
             monitors = system.Monitors();
             monitorsRead = true;
+        }
+        if (device.modeKnown && device.width > 0 && device.height > 0) {
+            int32_t left = device.primary ? 0 : device.x;
+            int32_t top = device.primary ? 0 : device.y;
+            entry.Rect = {left, top, left + device.width, top + device.height};
+        } else if (const DisplayMonitor* own = MonitorOfDevice(device.name, monitors)) {
+            // Some drivers cannot report a further output's mode; its monitor still knows
+            // where it is.
+            entry.Rect = own->rect;
         }
         entry.Monitor = LargestOverlap(entry.Rect, monitors);
     }

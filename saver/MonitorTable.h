@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct MonitorRect {
@@ -32,6 +33,7 @@ struct MonitorTable {
 
 // One display device as the system describes it.
 struct DisplayDevice {
+    std::string name;        // "\\.\DISPLAY1"
     bool mirroring = false;  // a mirroring driver: not a display of its own
     bool attached = false;   // part of the desktop
     bool primary = false;
@@ -45,6 +47,7 @@ struct DisplayDevice {
 struct DisplayMonitor {
     void* handle = nullptr;
     MonitorRect rect;
+    std::string device;  // the display device showing it
 };
 
 class DisplaySystem {
@@ -65,6 +68,8 @@ void* LargestOverlap(const MonitorRect& rect, const std::vector<DisplayMonitor>&
 
 // Fills `table` from scratch with the system's devices in their order: mirroring drivers
 // are skipped and not counted, a device that is not attached keeps a zero entry, the
-// primary display sits at 0,0 with its mode's size; at most kMaxEntries entries. Window
+// primary display sits at 0,0 with its mode's size; at most kMaxEntries entries. An attached
+// device whose mode cannot be read (or reads as empty) takes the rectangle of the monitor it
+// shows, found by the device's name. Window
 // handles already in the table are dropped, so blanking windows must be destroyed first.
 void FillMonitorTable(MonitorTable& table, DisplaySystem& system);

@@ -20,6 +20,7 @@ public:
         DISPLAY_DEVICEA info = {};
         info.cb = sizeof info;
         if (!EnumDisplayDevicesA(nullptr, index, &info, 0)) return false;
+        device.name = info.DeviceName;
         device.mirroring = (info.StateFlags & DISPLAY_DEVICE_MIRRORING_DRIVER) != 0;
         device.attached = (info.StateFlags & DISPLAY_DEVICE_ATTACHED_TO_DESKTOP) != 0;
         device.primary = (info.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE) != 0;
@@ -44,7 +45,11 @@ public:
 
 private:
     static BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT rect, LPARAM param) {
-        reinterpret_cast<std::vector<DisplayMonitor>*>(param)->push_back({monitor, FromRect(*rect)});
+        MONITORINFOEXA info = {};
+        info.cbSize = sizeof info;
+        std::string device;
+        if (GetMonitorInfoA(monitor, &info)) device = info.szDevice;
+        reinterpret_cast<std::vector<DisplayMonitor>*>(param)->push_back({monitor, FromRect(*rect), device});
         return TRUE;
     }
 };

@@ -26,6 +26,11 @@ DisplayDevice Attached(int32_t x, int32_t y, int32_t width, int32_t height, bool
 
 DisplayDevice Unattached() { return DisplayDevice(); }
 
+DisplayDevice Named(DisplayDevice d, const char* name) {
+    d.name = name;
+    return d;
+}
+
 DisplayDevice Mirror() {
     DisplayDevice d = Attached(0, 0, 1024, 768);
     d.mirroring = true;
@@ -103,6 +108,15 @@ std::vector<Case> Cases() {
           [] { DisplayDevice d = Attached(1024, 0, 800, 600); d.modeKnown = false; return d; }()},
          {kPrimaryMonitor, {Handle(2), {1024, 0, 1824, 600}}},
          {{1, {0, 0, 1024, 768}, true}, {0, {}, false}}, 0},
+        {"a device whose mode reads as empty takes its own monitor's rectangle",
+         {Named(Attached(0, 0, 1024, 768, true), "\\\\.\\DISPLAY1"), Named(Attached(0, 0, 0, 0), "\\\\.\\DISPLAY2")},
+         {{Handle(1), {0, 0, 1024, 768}, "\\\\.\\DISPLAY1"}, {Handle(2), {1024, 0, 2048, 768}, "\\\\.\\DISPLAY2"}},
+         {{1, {0, 0, 1024, 768}, true}, {2, {1024, 0, 2048, 768}, false}}, 1},
+        {"a device whose mode cannot be read takes its own monitor's rectangle",
+         {Named(Attached(0, 0, 1024, 768, true), "A"),
+          [] { DisplayDevice d = Named(Attached(-800, 0, 800, 600), "B"); d.modeKnown = false; return d; }()},
+         {{Handle(2), {-800, 0, 0, 600}, "B"}, {Handle(1), {0, 0, 1024, 768}, "A"}},
+         {{1, {0, 0, 1024, 768}, true}, {2, {-800, 0, 0, 600}, false}}, 1},
         {"no devices at all", {}, {}, {}, 0},
     };
 }
