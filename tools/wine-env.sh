@@ -101,16 +101,22 @@ zephyl_two_monitors_start() {
   ZEPHYL_ENV_STATE=$two_state
   : > "$two_state/pids"
   conf=$2
-  n=$(zephyl_free_display)
-  Xorg ":$n" -config "$conf" -noreset -nolisten tcp -logfile "$two_state/xorg.log" \
-    >"$two_state/xorg.out" 2>&1 &
-  echo $! >> "$two_state/pids"
-  export DISPLAY=":$n"
+  # Xorg picks a free display itself and writes its number once it accepts connections:
+  # other test runs on the machine start X servers at the same time.
+  : > "$two_state/display"
+  Xorg -displayfd 3 -config "$conf" -noreset -nolisten tcp -logfile "$two_state/xorg.log" \
+    3>"$two_state/display" >"$two_state/xorg.out" 2>&1 &
+  xorg=$!
+  echo $xorg >> "$two_state/pids"
   i=0
-  until xdpyinfo >/dev/null 2>&1; do
-    i=$((i + 1)); [ $i -gt 150 ] && { echo "Xorg did not start" >&2; return 1; }
+  until [ -s "$two_state/display" ]; do
+    i=$((i + 1))
+    if [ $i -gt 300 ] || ! kill -0 $xorg 2>/dev/null; then
+      echo "Xorg did not start:" >&2; tail -5 "$two_state/xorg.out" >&2; return 1
+    fi
     sleep 0.1
   done
+  export DISPLAY=":$(tr -dc 0-9 <"$two_state/display")"
   # Both monitors in the same mode: Wine 8 reads the primary adapter's current mode from the
   # other output on this server, and with two different modes every Direct3D start saw a mode
   # change that Wine's X11 mode setting then crashed or hung in.
