@@ -211,9 +211,17 @@ TEST_F(Launcher, PreviewReturnsAtOnceWhileTheScreenSaverKeepsRunning) {
 
 TEST_F(Launcher, WithoutArgumentsStartsTheSettingsAndReturnsOnlyWhenTheyAreOver) {
     ASSERT_TRUE(m_launcher_process.Start(m_launcher, ""));
+    // Closes the settings dialog when it shows, after checking that the launcher waits for it.
+    DWORD saver = wt::WaitForProcessNamed("ZephylSaver.scr", 10000);
+    for (DWORD start = GetTickCount(); m_launcher_process.Running() && GetTickCount() - start < 30000; PumpFor(100)) {
+        HWND dialog = saver ? wt::WaitForWindow(saver, "#32770", 0) : nullptr;
+        if (!dialog) continue;
+        PumpFor(1000);
+        EXPECT_TRUE(m_launcher_process.Running()) << "returned while the settings dialog was open";
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
     DWORD exitCode = 1;
-    ASSERT_TRUE(WaitExitPumping(m_launcher_process, 30000));
-    ASSERT_TRUE(m_launcher_process.WaitExit(0, &exitCode));
+    ASSERT_TRUE(m_launcher_process.WaitExit(0, &exitCode)) << "still running after 30 s";
     EXPECT_EQ(0u, exitCode);
     // The screen saver's settings run was over (its last log line written) when the
     // launcher returned.
