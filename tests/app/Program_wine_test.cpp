@@ -133,7 +133,13 @@ TEST_F(Program, AfterANormalRunTheCrashValuesAreClear) {
     EXPECT_EQ(UserDword("CrashFlag"), 0u);
     EXPECT_EQ(UserDword("DoChecksum"), 0u);
     EXPECT_EQ(UserDword("CriticalError"), 0u);
-    EXPECT_TRUE(HasMessage(LogLines(), "Zephyl Saver started.")) << "intact files pass the check";
+    std::vector<std::string> lines = LogLines();
+    EXPECT_TRUE(HasMessage(lines, "Zephyl Saver started.")) << "intact files pass the check";
+    // The check ran before the log was open; its result is in the log all the same.
+    bool checked = false;
+    for (const std::string& line : lines)
+        checked |= std::regex_search(line, std::regex("Installed files intact: [1-9]\\d* checked against .*chk\\.sum$"));
+    EXPECT_TRUE(checked) << wt::ReadFile(log_);
 }
 
 // Presses a key until the process ends (a full-screen run ends on a key press).
@@ -261,6 +267,65 @@ TEST_F(Program, SecondFullScreenStartGivesUpAfterFifteenSeconds) {
     CloseHandle(held);
 }
 
+// Two full-screen starts wait behind a running instance: when it ends, one of them runs,
+// and the other waits for that one in turn. They never run together. Each start stops at
+// message boxes (the report of a failed run, then a display mode the card does not offer),
+// so that how long a start takes does not matter.
+TEST_F(Program, WaitingFullScreenStartsRunOneAfterTheOther) {
+    ASSERT_TRUE(wt::InstallCheckSumList(install_));
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CriticalError", 1);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowBugReport", 0);
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "DispModeWidth", "1234");
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "DispModeHeight", "567");
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "DispModeBits", "16");
+    HANDLE held = CreateMutexA(nullptr, TRUE, "ZephylSaver");
+    ASSERT_NE(held, nullptr);
+    wt::Process starts[2];
+    struct EndLeftovers {  // a failed check must not leave a start holding the mutex
+        wt::Process* starts;
+        ~EndLeftovers() {
+            for (int i = 0; i < 2; ++i)
+                if (starts[i].Running()) starts[i].Kill();
+        }
+    } leftovers{starts};
+    ASSERT_TRUE(starts[0].Start(scr_, "/s"));
+    ASSERT_TRUE(starts[1].Start(scr_, "/s"));
+    wt::PumpFor(1500);
+    EXPECT_TRUE(wt::WindowsOf(starts[0].Id()).empty() && wt::WindowsOf(starts[1].Id()).empty())
+        << "a start went past the running instance";
+    ReleaseMutex(held);
+    CloseHandle(held);
+
+    // Whichever start gets the mutex reports the failed run; the other one waits.
+    int first = -1;
+    for (DWORD waited = 0; first < 0 && waited < 20000; waited += 100)
+        for (int i = 0; i < 2 && first < 0; ++i)
+            if (wt::WaitForWindow(starts[i].Id(), "#32770", 50)) first = i;
+    ASSERT_GE(first, 0) << "no start went on";
+    wt::Process& second = starts[1 - first];
+    wt::MessageBoxInfo box;
+    ASSERT_TRUE(wt::WaitForMessageBox(starts[first].Id(), 5000, box));
+    EXPECT_EQ(box.caption, kInitErrorCaption);
+    wt::PumpFor(1500);
+    EXPECT_TRUE(wt::WindowsOf(second.Id()).empty()) << "two starts run together";
+    EXPECT_TRUE(second.Running());
+    wt::PressOk(box.window);
+    ASSERT_TRUE(wt::WaitForMessageBox(starts[first].Id(), 20000, box));
+    EXPECT_EQ(box.caption, "Error");
+    wt::PumpFor(1000);
+    EXPECT_TRUE(wt::WindowsOf(second.Id()).empty()) << "two starts run together";
+    wt::PressOk(box.window);
+    EXPECT_TRUE(starts[first].WaitExit(20000));
+
+    // Now the second one runs, after the first cleared the failed run it reported.
+    ASSERT_TRUE(wt::WaitForMessageBox(second.Id(), 20000, box)) << "the second start never ran";
+    EXPECT_EQ(box.caption, "Error");
+    wt::PressOk(box.window);
+    EXPECT_TRUE(second.WaitExit(20000));
+    EXPECT_EQ(UserDword("CrashFlag"), 0u);
+    EXPECT_EQ(UserDword("CriticalError"), 0u);
+}
+
 TEST_F(Program, PreviewWaitsForTheRunningInstanceThenGoesOn) {
     HANDLE held = CreateMutexA(nullptr, TRUE, "ZephylSaver");
     ASSERT_NE(held, nullptr);
@@ -307,6 +372,52 @@ TEST_F(Program, FirstStartRecordsTheUserFolder) {
         LocalFree(sd);
         RegCloseKey(key);
     }
+}
+
+// Puts a registry value back as it was when the test ends.
+class SavedValue {
+public:
+    SavedValue(HKEY root, std::string key, std::string name)
+        : root_(root), key_(std::move(key)), name_(std::move(name)), saved_(wt::ReadValue(root_, key_, name_)) {}
+    ~SavedValue() {
+        if (saved_.exists)
+            wt::WriteRaw(root_, key_, name_, saved_.type, saved_.data.data(), DWORD(saved_.data.size()));
+        else
+            wt::DeleteValue(root_, key_, name_);
+    }
+
+private:
+    HKEY root_;
+    std::string key_, name_;
+    wt::RegValue saved_;
+};
+
+// Without an application-data folder the user's folder (and the log) goes below the
+// temporary folder, never to the root of the current drive.
+TEST_F(Program, WithoutAnApplicationDataFolderTheTemporaryFolderServes) {
+    const char* const shellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    char temp[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+    const std::string fallback = std::string(temp) + "Telmoro\\Zephyl\\";
+    DeleteFileA((fallback + "ZephylLog.txt").c_str());
+    RemoveDirectoryA(fallback.c_str());  // the first start in it records it
+    {
+        SavedValue appData(HKEY_CURRENT_USER, shellFolders, "AppData");
+        const char unreachable[] = "Q:\\zephyl-no-such-drive\\Application Data";
+        ASSERT_TRUE(wt::WriteRaw(HKEY_CURRENT_USER, shellFolders, "AppData", REG_EXPAND_SZ, unreachable,
+                                 sizeof unreachable));
+        Run("/x");
+    }
+    const std::string log = wt::ReadFile(fallback + "ZephylLog.txt");
+    EXPECT_NE(log.find("Zephyl Saver started."), std::string::npos) << "no log in " << fallback;
+    for (const char* root : {"C:\\Telmoro", "Z:\\Telmoro"}) EXPECT_FALSE(wt::FileExists(root)) << root;
+    char login[257] = {};
+    DWORD size = sizeof login;
+    ASSERT_TRUE(GetUserNameA(login, &size));
+    EXPECT_EQ(wt::ReadValue(HKEY_LOCAL_MACHINE, wt::kAppDataKey, login).AsString(), fallback)
+        << "the folder is recorded for the uninstall";
+    DeleteFileA((fallback + "ZephylLog.txt").c_str());
+    RemoveDirectoryA(fallback.c_str());
 }
 
 TEST_F(Program, UninstallRemovesEveryRecordedFolder) {
