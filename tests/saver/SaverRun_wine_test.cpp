@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -212,7 +213,15 @@ TEST_F(SaverRun, SwitchesTo800x600x16DuringTheRunAndRestoresTheDesktopAfter) {
     EXPECT_NE(std::string::npos, log.find("Changing back display settings"));
     EXPECT_NE(std::string::npos, log.find("ChangeDisplaySettings(NULL,0)"));
     EXPECT_NE(std::string::npos, log.find("UnregisterClass()"));
-    EXPECT_NE(std::string::npos, log.find("Exit function: DoSaver()"));
+    // The exit trace names the line the run returned from, below its entry.
+    auto lineNumber = [](const std::string& line) {
+        const size_t open = line.find('[');
+        return open == std::string::npos ? -1 : std::atoi(line.c_str() + open + 1);
+    };
+    const int entered = lineNumber(LineWith(log, "Enter function: DoSaver()"));
+    const int left = lineNumber(LineWith(log, "Exit function: DoSaver()"));
+    EXPECT_GT(entered, 0) << log;
+    EXPECT_GT(left, entered) << log;
     EXPECT_TRUE(wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "AvgFps").exists);
 }
 
