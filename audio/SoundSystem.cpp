@@ -1,5 +1,6 @@
-// SoundSystem: FSOUND semantics over decoders and a pulled mix. One mutex guards all state;
-// the output thread holds it while it decodes and mixes one block.
+// SoundSystem: FSOUND semantics over decoders and a pulled mix. One mutex guards the
+// channels and streams; the output thread holds it only to note what a block needs and what
+// came of it, and decodes and mixes between the two without it.
 #include "audio/SoundSystem.h"
 
 #include "audio/Resampler.h"
@@ -8,7 +9,8 @@
 #include <cmath>
 
 struct FSOUND_STREAM {
-    std::unique_ptr<zaudio::Decoder> decoder;
+    std::shared_ptr<zaudio::Voice> voice;
+    bool inMemory = false;  // its decoder reads the caller's memory
     int channel = -1;
     bool needsRewind = false;
 };
@@ -138,10 +140,12 @@ FSOUND_STREAM* SoundSystem::StreamOpen(const char* nameOrData, unsigned mode, in
     int error = FMOD_ERR_NONE;
     // Headers are read without the lock so that the mix never waits for a file open.
     std::unique_ptr<Decoder> decoder = OpenSong(source, m_asfOpener, error);
-    int rate = 0;
+    int rate = 0, remember = 0;
     {
         std::lock_guard<std::mutex> g(m_lock);
         rate = m_config.rate;
+        // The output's queue and one block more: what a flush can hand back.
+        remember = static_cast<int>(static_cast<int64_t>(rate) * m_config.bufferMs / 1000) + 4096;
     }
     if (decoder && decoder->Rate() != rate)
         decoder.reset(new Resampler(std::move(decoder), rate));
@@ -156,7 +160,8 @@ FSOUND_STREAM* SoundSystem::StreamOpen(const char* nameOrData, unsigned mode, in
         return nullptr;
     }
     FSOUND_STREAM* s = new FSOUND_STREAM();
-    s->decoder = std::move(decoder);
+    s->voice = std::make_shared<Voice>(std::move(decoder), remember);
+    s->inMemory = source.inMemory;
     m_streams.insert(s);
     return s;
 }
@@ -166,14 +171,29 @@ bool SoundSystem::ChannelBusy(const Channel& c) const
     return c.stream && !(c.ended && m_played >= c.endFrame);
 }
 
+// Something of the channel's stream is queued for the output or about to be.
+bool SoundSystem::Audible(const Channel& c) const
+{
+    return ChannelBusy(c) && !c.paused;
+}
+
+void SoundSystem::FlushIfAudible(const Channel& c)
+{
+    if (m_device && Audible(c))
+        m_device->Flush();
+}
+
 void SoundSystem::Detach(FSOUND_STREAM* stream)
 {
     if (stream->channel >= 0 && stream->channel < static_cast<int>(m_channels.size())) {
         Channel& c = m_channels[static_cast<size_t>(stream->channel)];
         if (c.stream == stream) {
+            FlushIfAudible(c);
             c.stream = nullptr;
             c.ended = false;
             c.paused = false;
+            c.restart = false;
+            c.attachment = ++m_attachments;
         }
     }
     stream->channel = -1;
@@ -218,20 +238,19 @@ int SoundSystem::StreamPlay(int channel, FSOUND_STREAM* stream)
         Detach(old);
         old->needsRewind = true;
     }
-    if (stream->needsRewind) {
-        if (!stream->decoder->Rewind()) {
-            Fail(FMOD_ERR_FILE_BAD);
-            return -1;
-        }
-        stream->needsRewind = false;
-    }
     // Volume and pan stay as last set for the channel, so a song starts at the level the
-    // caller chose before it played.
+    // caller chose before it played. A stream played before starts over on the output
+    // thread (a song that cannot start over ends at once).
     c.stream = stream;
     c.paused = false;
     c.ended = false;
+    c.restart = stream->needsRewind;
     c.endFrame = 0;
+    c.attachment = ++m_attachments;
+    stream->needsRewind = false;
     stream->channel = index;
+    if (m_device)
+        m_device->Flush();
     return index;
 }
 
@@ -250,13 +269,24 @@ bool SoundSystem::StreamStop(FSOUND_STREAM* stream)
 
 bool SoundSystem::StreamClose(FSOUND_STREAM* stream)
 {
-    std::lock_guard<std::mutex> g(m_lock);
-    m_error = FMOD_ERR_NONE;
-    if (!stream || !m_streams.count(stream))
-        return Fail(FMOD_ERR_INVALID_PARAM);
-    Detach(stream);
-    m_streams.erase(stream);
-    delete stream;
+    std::shared_ptr<Voice> voice;
+    bool inMemory = false;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_error = FMOD_ERR_NONE;
+        if (!stream || !m_streams.count(stream))
+            return Fail(FMOD_ERR_INVALID_PARAM);
+        Detach(stream);
+        m_streams.erase(stream);
+        voice = stream->voice;
+        inMemory = stream->inMemory;
+        delete stream;
+    }
+    // The caller may free a song's memory once this returns: wait until a block being
+    // decoded from it is done. Files are the decoder's own, and need no wait.
+    if (inMemory) {
+        std::lock_guard<std::mutex> done(voice->InUse());
+    }
     return true;
 }
 
@@ -294,7 +324,13 @@ bool SoundSystem::SetVolume(int channel, int volume)
 bool SoundSystem::SetPaused(int channel, bool paused)
 {
     std::lock_guard<std::mutex> g(m_lock);
-    return ForChannels(channel, [paused](Channel& c) { c.paused = paused; });
+    return ForChannels(channel, [this, paused](Channel& c) {
+        if (c.paused != paused) {
+            c.paused = false;
+            FlushIfAudible(c);
+        }
+        c.paused = paused;
+    });
 }
 
 bool SoundSystem::IsPlaying(int channel) const
@@ -315,49 +351,89 @@ void SoundSystem::Played(int frames)
         m_played += frames;
 }
 
+void SoundSystem::Discarded(int frames)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    if (frames <= 0)
+        return;
+    const int64_t from = std::max(m_played, m_mixed - frames);
+    m_mixed = from;
+    // Every stream still on a channel plays its unheard frames again, paused ones once
+    // they resume; a song whose end was among them has not ended yet.
+    for (Channel& c : m_channels) {
+        if (!c.stream || c.restart)
+            continue;
+        c.stream->voice->GiveBack(from);
+        if (c.ended && c.endFrame > from) {
+            c.ended = false;
+            c.stream->needsRewind = false;
+        }
+    }
+}
+
 void SoundSystem::Render(int16_t* out, int frames)
 {
     if (frames <= 0)
         return;
-    std::lock_guard<std::mutex> g(m_lock);
+    int64_t start = 0;
+    m_jobs.clear();
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        start = m_mixed;
+        for (size_t i = 0; i < m_channels.size(); ++i) {
+            Channel& c = m_channels[i];
+            if (!c.stream || c.ended || c.paused)
+                continue;
+            float gain = c.volume / 255.0f;
+            float gl = gain, gr = gain;
+            if (c.pan != FSOUND_STEREOPAN) {
+                // Equal-power pan: the middle position is 3 dB down on each side.
+                float a = c.pan / 255.0f * kHalfPi;
+                gl *= std::cos(a);
+                gr *= std::sin(a);
+            }
+            m_jobs.push_back(Job{c.stream->voice, i, c.attachment, c.restart, gl, gr});
+            c.restart = false;
+        }
+        m_mixed += frames;
+    }
+
     const size_t samples = static_cast<size_t>(frames) * 2;
     if (m_mix.size() < samples) {
         m_mix.resize(samples);
         m_voice.resize(samples);
     }
     std::fill(m_mix.begin(), m_mix.begin() + static_cast<std::ptrdiff_t>(samples), 0.0f);
-
-    for (Channel& c : m_channels) {
-        if (!c.stream || c.ended || c.paused)
+    for (Job& job : m_jobs) {
+        std::lock_guard<std::mutex> inUse(job.voice->InUse());
+        if (job.restart && !job.voice->Restart())
             continue;
-        int n = c.stream->decoder->Read(m_voice.data(), frames);
-        if (n < 0)
-            n = 0;
-        if (n < frames) {
-            c.ended = true;
-            c.endFrame = m_mixed + n;
-            c.stream->needsRewind = true;
-        }
-        float gain = c.volume / 255.0f;
-        float gl = gain, gr = gain;
-        if (c.pan != FSOUND_STEREOPAN) {
-            // Equal-power pan: the middle position is 3 dB down on each side.
-            float a = c.pan / 255.0f * kHalfPi;
-            gl *= std::cos(a);
-            gr *= std::sin(a);
-        }
+        int n = job.voice->Take(m_voice.data(), frames, start);
+        job.frames = n;
         for (int i = 0; i < n; ++i) {
-            m_mix[2 * i] += m_voice[2 * i] * gl;
-            m_mix[2 * i + 1] += m_voice[2 * i + 1] * gr;
+            m_mix[2 * i] += m_voice[2 * i] * job.gainLeft;
+            m_mix[2 * i + 1] += m_voice[2 * i + 1] * job.gainRight;
         }
     }
-
     for (size_t i = 0; i < samples; ++i) {
         float v = m_mix[i] * 32768.0f;
         v = v > 32767.0f ? 32767.0f : (v < -32768.0f ? -32768.0f : v);
         out[i] = static_cast<int16_t>(std::lrint(v));
     }
-    m_mixed += frames;
+
+    std::lock_guard<std::mutex> g(m_lock);
+    for (Job& job : m_jobs) {
+        if (job.channel >= m_channels.size())
+            continue;
+        Channel& c = m_channels[job.channel];
+        // The channel may have been stopped, or given another song, meanwhile.
+        if (c.attachment != job.attachment || !c.stream || job.frames >= frames)
+            continue;
+        c.ended = true;
+        c.endFrame = start + job.frames;
+        c.stream->needsRewind = true;
+    }
+    m_jobs.clear();
 }
 
 }  // namespace zaudio

@@ -19,18 +19,25 @@ public:
     WaveOutDevice(MixTarget& target) : m_target(target) {}
     ~WaveOutDevice() override;
     int Open(const OutputConfig& config);
+    void Flush() override;
 
 private:
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
     void Fill(WAVEHDR& h);
+    void DropQueued(int next);
 
     MixTarget& m_target;
     HWAVEOUT m_wave = nullptr;
     HANDLE m_event = nullptr;
     HANDLE m_thread = nullptr;
     volatile LONG m_stop = 0;
+    volatile LONG m_flush = 0;
     int m_blockFrames = 0;
+    // Since the device's position last started from 0 (open or reset): frames written, and
+    // frames of finished blocks reported played.
+    long long m_written = 0;
+    long long m_reported = 0;
     std::vector<int16_t> m_memory;
     WAVEHDR m_headers[kBlocks] = {};
     bool m_prepared[kBlocks] = {};
@@ -107,6 +114,35 @@ void WaveOutDevice::Fill(WAVEHDR& h)
     m_target.Render(reinterpret_cast<int16_t*>(h.lpData), m_blockFrames);
     h.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
     waveOutWrite(m_wave, &h, sizeof h);
+    m_written += m_blockFrames;
+}
+
+void WaveOutDevice::Flush()
+{
+    InterlockedExchange(&m_flush, 1);
+    SetEvent(m_event);
+}
+
+// Stops the queued blocks where the device is, tells the mix how much of them was heard
+// and what was not, and fills every block afresh in the order they were queued.
+void WaveOutDevice::DropQueued(int next)
+{
+    MMTIME position = {};
+    position.wType = TIME_SAMPLES;
+    long long heard = m_reported;
+    if (waveOutGetPosition(m_wave, &position, sizeof position) == MMSYSERR_NOERROR) {
+        if (position.wType == TIME_SAMPLES)
+            heard = position.u.sample;
+        else if (position.wType == TIME_BYTES)
+            heard = position.u.cb / 4;
+    }
+    waveOutReset(m_wave);  // every block comes back done; the position starts from 0 again
+    heard = heard < m_reported ? m_reported : (heard > m_written ? m_written : heard);
+    m_target.Played(static_cast<int>(heard - m_reported));
+    m_target.Discarded(static_cast<int>(m_written - heard));
+    m_written = m_reported = 0;
+    for (int i = 0; i < kBlocks; ++i)
+        Fill(m_headers[(next + i) % kBlocks]);
 }
 
 DWORD WINAPI WaveOutDevice::ThreadMain(void* self)
@@ -125,9 +161,14 @@ void WaveOutDevice::Run()
     int next = 0;
     while (!InterlockedCompareExchange(&m_stop, 0, 0)) {
         WaitForSingleObject(m_event, 50);
+        if (InterlockedExchange(&m_flush, 0) && !InterlockedCompareExchange(&m_stop, 0, 0)) {
+            DropQueued(next);
+            continue;
+        }
         // Blocks come back in the order they were written.
         while (!InterlockedCompareExchange(&m_stop, 0, 0) && (m_headers[next].dwFlags & WHDR_DONE)) {
             m_target.Played(m_blockFrames);
+            m_reported += m_blockFrames;
             Fill(m_headers[next]);
             next = (next + 1) % kBlocks;
         }

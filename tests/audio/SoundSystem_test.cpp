@@ -6,21 +6,35 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <thread>
+
 using namespace zaudio;
 using namespace wavtest;
 
 namespace {
 
-class FakeDevice : public OutputDevice {};
+class FakeDevice : public OutputDevice {
+public:
+    explicit FakeDevice(int& flushes) : m_flushes(flushes) {}
+    void Flush() override { ++m_flushes; }
+
+private:
+    int& m_flushes;
+};
 
 struct Harness {
     MixTarget* target = nullptr;
     OutputConfig config;
     int failWith = FMOD_ERR_NONE;
     int opened = 0;
+    int flushes = 0;
     SoundSystem sys;
 
-    Harness()
+    explicit Harness(AsfOpener asf = nullptr)
         : sys(
               [this](const OutputConfig& c, MixTarget& t, int& error) -> std::unique_ptr<OutputDevice> {
                   if (failWith != FMOD_ERR_NONE) {
@@ -30,9 +44,9 @@ struct Harness {
                   ++opened;
                   config = c;
                   target = &t;
-                  return std::unique_ptr<OutputDevice>(new FakeDevice());
+                  return std::unique_ptr<OutputDevice>(new FakeDevice(flushes));
               },
-              nullptr)
+              asf)
     {
     }
 
@@ -376,4 +390,149 @@ TEST(SoundSystem, ANewSongOnAPausedChannelIsHeard)
     ASSERT_EQ(h.sys.StreamPlay(FSOUND_FREE, b), ch);
     EXPECT_EQ(h.Pull(1)[0], 100);
     EXPECT_TRUE(h.sys.IsPlaying(ch));
+}
+
+// The output queues blocks ahead of what is heard. A pause drops the queue: the part of it
+// already heard is reported played, the rest discarded, and on resuming the song goes on
+// from the first frame that was not heard.
+TEST(SoundSystem, PauseDropsTheQueueAndResumesWhereTheSoundStopped)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto wav = RampWav(300);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(wav));
+    const int flushesAtStart = h.flushes;
+    for (int block = 0; block < 4; ++block)
+        h.Pull(16, false);  // four blocks of 16 frames queued, none heard yet
+    ASSERT_TRUE(h.sys.SetPaused(ch, true));
+    EXPECT_EQ(h.flushes, flushesAtStart + 1);
+    h.target->Played(20);     // heard: one block and 4 frames of the next
+    h.target->Discarded(44);  // the rest of the queue
+    EXPECT_TRUE(AllZero(h.Pull(16))) << "the refilled queue is silent while paused";
+    ASSERT_TRUE(h.sys.SetPaused(ch, false));
+    EXPECT_EQ(h.flushes, flushesAtStart + 2) << "resuming is heard at once too";
+    h.target->Discarded(16);
+    auto out = h.Pull(50);
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(out[2 * i], 100 * (21 + i)) << i;
+    EXPECT_TRUE(h.sys.SetPaused(ch, false));
+    EXPECT_EQ(h.flushes, flushesAtStart + 2) << "no change, no flush";
+}
+
+TEST(SoundSystem, StoppingOrClosingAHeardSongDropsTheQueue)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 2, 0));
+    auto wav = RampWav(300);
+    FSOUND_STREAM* a = h.OpenMemory(wav);
+    FSOUND_STREAM* b = h.OpenMemory(wav);
+    h.sys.StreamPlay(FSOUND_FREE, a);
+    int chB = h.sys.StreamPlay(FSOUND_FREE, b);
+    h.Pull(32, false);
+    int before = h.flushes;
+    ASSERT_TRUE(h.sys.StreamStop(a));
+    EXPECT_EQ(h.flushes, before + 1);
+    // The other song loses nothing of the dropped queue.
+    h.target->Discarded(32);
+    auto out = h.Pull(4);
+    EXPECT_EQ(out[0], 100);
+    before = h.flushes;
+    ASSERT_TRUE(h.sys.SetPaused(chB, true));
+    ASSERT_TRUE(h.sys.StreamClose(a));
+    EXPECT_EQ(h.flushes, before + 1) << "closing a stopped song changes nothing heard";
+    ASSERT_TRUE(h.sys.StreamClose(b));
+    EXPECT_EQ(h.flushes, before + 1) << "nor does closing a paused one";
+}
+
+// A song whose last frame is among the dropped ones has not ended: it plays it again.
+TEST(SoundSystem, AnEndInTheDroppedQueueIsPlayedAgain)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto wav = RampWav(40);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(wav));
+    h.Pull(64, false);
+    h.target->Played(30);
+    h.target->Discarded(34);
+    EXPECT_TRUE(h.sys.IsPlaying(ch));
+    auto out = h.Pull(16);
+    EXPECT_EQ(out[0], 3100);
+    EXPECT_EQ(out[2 * 9], 4000);
+    EXPECT_EQ(out[2 * 10], 0);
+    EXPECT_FALSE(h.sys.IsPlaying(ch));
+}
+
+namespace {
+
+// A song source that stalls inside a read until the test lets it go (a slow disk or a
+// network path), opened through the Windows Media hook.
+struct Gate {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool reading = false;
+    bool open = false;
+};
+Gate g_gate;
+
+class StallingDecoder : public Decoder {
+public:
+    int Rate() const override { return 44100; }
+    int Read(float* out, int frames) override
+    {
+        std::unique_lock<std::mutex> l(g_gate.lock);
+        g_gate.reading = true;
+        g_gate.changed.notify_all();
+        g_gate.changed.wait(l, [] { return g_gate.open; });
+        std::fill(out, out + 2 * frames, 0.25f);
+        return frames;
+    }
+    bool Rewind() override { return true; }
+};
+
+std::unique_ptr<Decoder> OpenStalling(const SongSource&, int& error)
+{
+    error = FMOD_ERR_NONE;
+    return std::unique_ptr<Decoder>(new StallingDecoder());
+}
+
+std::vector<uint8_t> AsfHeader()
+{
+    std::vector<uint8_t> b = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                              0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+    b.resize(64, 0);
+    return b;
+}
+
+}  // namespace
+
+// The calls a program makes every frame must not wait while the output thread reads a song.
+TEST(SoundSystem, CallsDoNotWaitForASongBeingRead)
+{
+    Harness h(OpenStalling);
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto asf = AsfHeader();
+    FSOUND_STREAM* s = h.OpenMemory(asf);
+    ASSERT_NE(s, nullptr);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, s);
+    std::thread output([&] { h.Pull(256); });
+    {
+        std::unique_lock<std::mutex> l(g_gate.lock);
+        g_gate.changed.wait(l, [] { return g_gate.reading; });
+    }
+    auto calls = std::async(std::launch::async, [&] {
+        bool playing = h.sys.IsPlaying(ch);
+        bool volume = h.sys.SetVolume(FSOUND_ALL, 200);
+        return playing && volume && h.sys.GetError() == FMOD_ERR_NONE;
+    });
+    // Generous: answered at once when nothing waits for the read, never while one does.
+    bool answered = calls.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    {
+        std::lock_guard<std::mutex> l(g_gate.lock);
+        g_gate.open = true;
+        g_gate.changed.notify_all();
+    }
+    output.join();
+    EXPECT_TRUE(answered) << "a frame-side call waited for the song's read";
+    EXPECT_TRUE(calls.get());
+    EXPECT_TRUE(h.sys.StreamClose(s));
 }
