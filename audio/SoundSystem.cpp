@@ -140,12 +140,10 @@ FSOUND_STREAM* SoundSystem::StreamOpen(const char* nameOrData, unsigned mode, in
     int error = FMOD_ERR_NONE;
     // Headers are read without the lock so that the mix never waits for a file open.
     std::unique_ptr<Decoder> decoder = OpenSong(source, m_asfOpener, error);
-    int rate = 0, remember = 0;
+    int rate = 0;
     {
         std::lock_guard<std::mutex> g(m_lock);
         rate = m_config.rate;
-        // The output's queue and one block more: what a flush can hand back.
-        remember = static_cast<int>(static_cast<int64_t>(rate) * m_config.bufferMs / 1000) + 4096;
     }
     if (decoder && decoder->Rate() != rate)
         decoder.reset(new Resampler(std::move(decoder), rate));
@@ -160,7 +158,7 @@ FSOUND_STREAM* SoundSystem::StreamOpen(const char* nameOrData, unsigned mode, in
         return nullptr;
     }
     FSOUND_STREAM* s = new FSOUND_STREAM();
-    s->voice = std::make_shared<Voice>(std::move(decoder), remember);
+    s->voice = std::make_shared<Voice>(std::move(decoder));
     s->inMemory = source.inMemory;
     m_streams.insert(s);
     return s;
@@ -177,10 +175,11 @@ bool SoundSystem::Audible(const Channel& c) const
     return ChannelBusy(c) && !c.paused;
 }
 
-void SoundSystem::FlushIfAudible(const Channel& c)
+void SoundSystem::Flush()
 {
-    if (m_device && Audible(c))
+    if (m_device)
         m_device->Flush();
+    m_held = false;
 }
 
 void SoundSystem::Detach(FSOUND_STREAM* stream)
@@ -188,7 +187,9 @@ void SoundSystem::Detach(FSOUND_STREAM* stream)
     if (stream->channel >= 0 && stream->channel < static_cast<int>(m_channels.size())) {
         Channel& c = m_channels[static_cast<size_t>(stream->channel)];
         if (c.stream == stream) {
-            FlushIfAudible(c);
+            // Its sound may be queued, or held by a pause: dropped at once.
+            if (Audible(c) || (m_held && c.paused && ChannelBusy(c)))
+                Flush();
             c.stream = nullptr;
             c.ended = false;
             c.paused = false;
@@ -249,8 +250,9 @@ int SoundSystem::StreamPlay(int channel, FSOUND_STREAM* stream)
     c.attachment = ++m_attachments;
     stream->needsRewind = false;
     stream->channel = index;
-    if (m_device)
-        m_device->Flush();
+    // The output holds a paused song's sound: a new one must be heard.
+    if (m_held)
+        Flush();
     return index;
 }
 
@@ -324,13 +326,24 @@ bool SoundSystem::SetVolume(int channel, int volume)
 bool SoundSystem::SetPaused(int channel, bool paused)
 {
     std::lock_guard<std::mutex> g(m_lock);
-    return ForChannels(channel, [this, paused](Channel& c) {
-        if (c.paused != paused) {
-            c.paused = false;
-            FlushIfAudible(c);
-        }
+    bool silenced = false;
+    bool ok = ForChannels(channel, [&](Channel& c) {
+        silenced = silenced || (paused && Audible(c));
         c.paused = paused;
     });
+    // The output stops where it is when nothing else is to be heard (its queue holds the
+    // paused songs' next frames, heard on resuming), and plays on when a song resumes.
+    bool othersAudible = false;
+    for (const Channel& c : m_channels)
+        othersAudible = othersAudible || Audible(c);
+    if (m_device && silenced && !othersAudible && !m_held) {
+        m_device->Hold(true);
+        m_held = true;
+    } else if (m_device && m_held && othersAudible) {
+        m_device->Hold(false);
+        m_held = false;
+    }
+    return ok;
 }
 
 bool SoundSystem::IsPlaying(int channel) const
@@ -349,26 +362,6 @@ void SoundSystem::Played(int frames)
     std::lock_guard<std::mutex> g(m_lock);
     if (frames > 0)
         m_played += frames;
-}
-
-void SoundSystem::Discarded(int frames)
-{
-    std::lock_guard<std::mutex> g(m_lock);
-    if (frames <= 0)
-        return;
-    const int64_t from = std::max(m_played, m_mixed - frames);
-    m_mixed = from;
-    // Every stream still on a channel plays its unheard frames again, paused ones once
-    // they resume; a song whose end was among them has not ended yet.
-    for (Channel& c : m_channels) {
-        if (!c.stream || c.restart)
-            continue;
-        c.stream->voice->GiveBack(from);
-        if (c.ended && c.endFrame > from) {
-            c.ended = false;
-            c.stream->needsRewind = false;
-        }
-    }
 }
 
 void SoundSystem::Render(int16_t* out, int frames)
@@ -408,7 +401,7 @@ void SoundSystem::Render(int16_t* out, int frames)
         std::lock_guard<std::mutex> inUse(job.voice->InUse());
         if (job.restart && !job.voice->Restart())
             continue;
-        int n = job.voice->Take(m_voice.data(), frames, start);
+        int n = job.voice->Take(m_voice.data(), frames);
         job.frames = n;
         for (int i = 0; i < n; ++i) {
             m_mix[2 * i] += m_voice[2 * i] * job.gainLeft;

@@ -26,10 +26,8 @@ public:
     virtual ~MixTarget() = default;
     // Mixes the next 'frames' stereo 16-bit frames into out.
     virtual void Render(int16_t* out, int frames) = 0;
-    // The device has finished playing this many more frames.
+    // The device has finished playing this many more frames (or dropped them unheard).
     virtual void Played(int frames) = 0;
-    // The last 'frames' frames rendered will never be played (the device dropped them).
-    virtual void Discarded(int frames) = 0;
 };
 
 // A running output; destroying it stops it, and after the destructor returns the device
@@ -37,10 +35,13 @@ public:
 class OutputDevice {
 public:
     virtual ~OutputDevice() = default;
-    // Asks the device to drop what it has queued and not yet played, report it through
-    // Discarded, and render afresh, so that a change is heard within one block. Returns at
-    // once (it may be called with the sound system's lock held); the device's thread acts.
+    // Both return at once (they may be called with the sound system's lock held); the
+    // device's thread acts on them, so that the change is heard within one block.
+    // Flush: drop what is queued and not yet played (reported as played: those frames are
+    // gone), end a hold, and render afresh.
     virtual void Flush() {}
+    // Hold: stop the output where it is, keeping the queue; false plays on from there.
+    virtual void Hold(bool hold) {}
 };
 
 struct OutputConfig {
@@ -78,7 +79,6 @@ public:
 
     void Render(int16_t* out, int frames) override;
     void Played(int frames) override;
-    void Discarded(int frames) override;
 
     // Default stream buffer length and the limits SetBufferSize accepts, in milliseconds.
     static const int kDefaultBufferMs = 200;
@@ -109,7 +109,7 @@ private:
     bool ChannelBusy(const Channel& c) const;
     bool Audible(const Channel& c) const;
     void Detach(FSOUND_STREAM* stream);
-    void FlushIfAudible(const Channel& c);
+    void Flush();
     bool Fail(int error) const;
     template <class F> bool ForChannels(int channel, F f);
 
@@ -126,6 +126,7 @@ private:
     int64_t m_mixed = 0;
     int64_t m_played = 0;
     uint64_t m_attachments = 0;
+    bool m_held = false;  // the device is holding its queue for paused channels
     // The output thread's own (no lock).
     std::vector<float> m_mix;
     std::vector<float> m_voice;

@@ -20,6 +20,7 @@ public:
     ~WaveOutDevice() override;
     int Open(const OutputConfig& config);
     void Flush() override;
+    void Hold(bool hold) override;
 
 private:
     static DWORD WINAPI ThreadMain(void* self);
@@ -33,9 +34,10 @@ private:
     HANDLE m_thread = nullptr;
     volatile LONG m_stop = 0;
     volatile LONG m_flush = 0;
+    volatile LONG m_holdWanted = 0;
+    bool m_holding = false;
     int m_blockFrames = 0;
-    // Since the device's position last started from 0 (open or reset): frames written, and
-    // frames of finished blocks reported played.
+    // Since the last reset: frames written, and frames reported played.
     long long m_written = 0;
     long long m_reported = 0;
     std::vector<int16_t> m_memory;
@@ -119,27 +121,29 @@ void WaveOutDevice::Fill(WAVEHDR& h)
 
 void WaveOutDevice::Flush()
 {
+    InterlockedExchange(&m_holdWanted, 0);
     InterlockedExchange(&m_flush, 1);
     SetEvent(m_event);
 }
 
-// Stops the queued blocks where the device is, tells the mix how much of them was heard
-// and what was not, and fills every block afresh in the order they were queued.
+void WaveOutDevice::Hold(bool hold)
+{
+    InterlockedExchange(&m_holdWanted, hold ? 1 : 0);
+    SetEvent(m_event);
+}
+
+// Drops every queued block and fills them all afresh in the order they were queued. The
+// dropped frames count as played: the device's position cannot tell reliably how much of
+// them was heard (sound servers buffer beyond it), and playing some twice is worse than
+// leaving out a fraction of a second.
 void WaveOutDevice::DropQueued(int next)
 {
-    MMTIME position = {};
-    position.wType = TIME_SAMPLES;
-    long long heard = m_reported;
-    if (waveOutGetPosition(m_wave, &position, sizeof position) == MMSYSERR_NOERROR) {
-        if (position.wType == TIME_SAMPLES)
-            heard = position.u.sample;
-        else if (position.wType == TIME_BYTES)
-            heard = position.u.cb / 4;
+    waveOutReset(m_wave);  // every block comes back done
+    if (m_holding) {
+        waveOutRestart(m_wave);
+        m_holding = false;
     }
-    waveOutReset(m_wave);  // every block comes back done; the position starts from 0 again
-    heard = heard < m_reported ? m_reported : (heard > m_written ? m_written : heard);
-    m_target.Played(static_cast<int>(heard - m_reported));
-    m_target.Discarded(static_cast<int>(m_written - heard));
+    m_target.Played(static_cast<int>(m_written - m_reported));
     m_written = m_reported = 0;
     for (int i = 0; i < kBlocks; ++i)
         Fill(m_headers[(next + i) % kBlocks]);
@@ -161,9 +165,15 @@ void WaveOutDevice::Run()
     int next = 0;
     while (!InterlockedCompareExchange(&m_stop, 0, 0)) {
         WaitForSingleObject(m_event, 50);
-        if (InterlockedExchange(&m_flush, 0) && !InterlockedCompareExchange(&m_stop, 0, 0)) {
+        if (InterlockedExchange(&m_flush, 0) && !InterlockedCompareExchange(&m_stop, 0, 0))
             DropQueued(next);
-            continue;
+        bool hold = InterlockedCompareExchange(&m_holdWanted, 0, 0) != 0;
+        if (hold != m_holding) {
+            if (hold)
+                waveOutPause(m_wave);
+            else
+                waveOutRestart(m_wave);
+            m_holding = hold;
         }
         // Blocks come back in the order they were written.
         while (!InterlockedCompareExchange(&m_stop, 0, 0) && (m_headers[next].dwFlags & WHDR_DONE)) {

@@ -19,11 +19,17 @@ namespace {
 
 class FakeDevice : public OutputDevice {
 public:
-    explicit FakeDevice(int& flushes) : m_flushes(flushes) {}
-    void Flush() override { ++m_flushes; }
+    FakeDevice(int& flushes, bool& held) : m_flushes(flushes), m_held(held) {}
+    void Flush() override
+    {
+        ++m_flushes;
+        m_held = false;
+    }
+    void Hold(bool hold) override { m_held = hold; }
 
 private:
     int& m_flushes;
+    bool& m_held;
 };
 
 struct Harness {
@@ -32,6 +38,7 @@ struct Harness {
     int failWith = FMOD_ERR_NONE;
     int opened = 0;
     int flushes = 0;
+    bool held = false;
     SoundSystem sys;
 
     explicit Harness(AsfOpener asf = nullptr)
@@ -44,7 +51,7 @@ struct Harness {
                   ++opened;
                   config = c;
                   target = &t;
-                  return std::unique_ptr<OutputDevice>(new FakeDevice(flushes));
+                  return std::unique_ptr<OutputDevice>(new FakeDevice(flushes, held));
               },
               asf)
     {
@@ -392,34 +399,34 @@ TEST(SoundSystem, ANewSongOnAPausedChannelIsHeard)
     EXPECT_TRUE(h.sys.IsPlaying(ch));
 }
 
-// The output queues blocks ahead of what is heard. A pause drops the queue: the part of it
-// already heard is reported played, the rest discarded, and on resuming the song goes on
-// from the first frame that was not heard.
-TEST(SoundSystem, PauseDropsTheQueueAndResumesWhereTheSoundStopped)
+// The output queues blocks ahead of what is heard. A pause holds the output where it is (its
+// queue keeps the song's next frames, heard on resuming); stopping or closing a song that is
+// heard or held drops the queue. Either is heard within one block.
+TEST(SoundSystem, PauseHoldsTheOutputAndResumeGoesOnFromIt)
 {
     Harness h;
-    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    ASSERT_TRUE(h.sys.Init(44100, 2, 0));
     auto wav = RampWav(300);
     int ch = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(wav));
-    const int flushesAtStart = h.flushes;
     for (int block = 0; block < 4; ++block)
         h.Pull(16, false);  // four blocks of 16 frames queued, none heard yet
     ASSERT_TRUE(h.sys.SetPaused(ch, true));
-    EXPECT_EQ(h.flushes, flushesAtStart + 1);
-    h.target->Played(20);     // heard: one block and 4 frames of the next
-    h.target->Discarded(44);  // the rest of the queue
-    EXPECT_TRUE(AllZero(h.Pull(16))) << "the refilled queue is silent while paused";
+    EXPECT_TRUE(h.held);
+    EXPECT_EQ(h.flushes, 0);
     ASSERT_TRUE(h.sys.SetPaused(ch, false));
-    EXPECT_EQ(h.flushes, flushesAtStart + 2) << "resuming is heard at once too";
-    h.target->Discarded(16);
-    auto out = h.Pull(50);
-    for (int i = 0; i < 50; ++i)
-        ASSERT_EQ(out[2 * i], 100 * (21 + i)) << i;
-    EXPECT_TRUE(h.sys.SetPaused(ch, false));
-    EXPECT_EQ(h.flushes, flushesAtStart + 2) << "no change, no flush";
+    EXPECT_FALSE(h.held);
+    h.target->Played(64);
+    auto out = h.Pull(10);
+    EXPECT_EQ(out[0], 100 * 65) << "the song goes on after its queued frames";
+
+    // With another song still heard, a pause cannot hold the output.
+    auto other = RampWav(300);
+    h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(other));
+    ASSERT_TRUE(h.sys.SetPaused(ch, true));
+    EXPECT_FALSE(h.held);
 }
 
-TEST(SoundSystem, StoppingOrClosingAHeardSongDropsTheQueue)
+TEST(SoundSystem, StoppingOrClosingAHeardOrHeldSongDropsTheQueue)
 {
     Harness h;
     ASSERT_TRUE(h.sys.Init(44100, 2, 0));
@@ -428,38 +435,25 @@ TEST(SoundSystem, StoppingOrClosingAHeardSongDropsTheQueue)
     FSOUND_STREAM* b = h.OpenMemory(wav);
     h.sys.StreamPlay(FSOUND_FREE, a);
     int chB = h.sys.StreamPlay(FSOUND_FREE, b);
+    EXPECT_EQ(h.flushes, 0) << "starting a song keeps what is queued";
     h.Pull(32, false);
-    int before = h.flushes;
     ASSERT_TRUE(h.sys.StreamStop(a));
-    EXPECT_EQ(h.flushes, before + 1);
-    // The other song loses nothing of the dropped queue.
-    h.target->Discarded(32);
-    auto out = h.Pull(4);
-    EXPECT_EQ(out[0], 100);
-    before = h.flushes;
-    ASSERT_TRUE(h.sys.SetPaused(chB, true));
+    EXPECT_EQ(h.flushes, 1);
     ASSERT_TRUE(h.sys.StreamClose(a));
-    EXPECT_EQ(h.flushes, before + 1) << "closing a stopped song changes nothing heard";
+    EXPECT_EQ(h.flushes, 1) << "closing a stopped song changes nothing heard";
+    ASSERT_TRUE(h.sys.SetPaused(chB, true));
+    EXPECT_TRUE(h.held);
+    // The player skips while paused by closing the song and playing the next.
     ASSERT_TRUE(h.sys.StreamClose(b));
-    EXPECT_EQ(h.flushes, before + 1) << "nor does closing a paused one";
-}
-
-// A song whose last frame is among the dropped ones has not ended: it plays it again.
-TEST(SoundSystem, AnEndInTheDroppedQueueIsPlayedAgain)
-{
-    Harness h;
-    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
-    auto wav = RampWav(40);
-    int ch = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(wav));
-    h.Pull(64, false);
-    h.target->Played(30);
-    h.target->Discarded(34);
-    EXPECT_TRUE(h.sys.IsPlaying(ch));
-    auto out = h.Pull(16);
-    EXPECT_EQ(out[0], 3100);
-    EXPECT_EQ(out[2 * 9], 4000);
-    EXPECT_EQ(out[2 * 10], 0);
-    EXPECT_FALSE(h.sys.IsPlaying(ch));
+    EXPECT_EQ(h.flushes, 2) << "the held sound of the closed song is dropped";
+    EXPECT_FALSE(h.held);
+    FSOUND_STREAM* c = h.OpenMemory(wav);
+    int chC = h.sys.StreamPlay(FSOUND_FREE, c);
+    EXPECT_EQ(h.Pull(1)[0], 100);
+    h.Pull(400);
+    EXPECT_FALSE(h.sys.IsPlaying(chC));
+    ASSERT_TRUE(h.sys.StreamClose(c));
+    EXPECT_EQ(h.flushes, 2) << "nor does closing a song that has been heard to its end";
 }
 
 namespace {
