@@ -284,22 +284,95 @@ TEST_F(ConfigDialog, CancelLeavesTheRegistryAlone) {
     }
 }
 
-TEST_F(ConfigDialog, F1ReachesTheDialogWhileAButtonHasTheFocus) {
-    // A help file in the old format is opened with the system's help viewer.
-    ASSERT_TRUE(wt::WriteFile(folder_ + "ZEPHYL.HLP", "?_\x03\x00 not a real help file"));
-    ASSERT_TRUE(dialog_ = Open());
-    SetForegroundWindow(dialog_);
-    SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDOK)), TRUE);
-    wt::PumpFor(300);
-    std::vector<DWORD> before;
-    if (DWORD earlier = wt::WaitForProcessNamed("winhlp32.exe", 0)) before.push_back(earlier);
-    wt::PressKey(VK_F1);
-    DWORD viewer = wt::WaitForProcessNamed("winhlp32.exe", 10000, before);
-    EXPECT_NE(viewer, 0u) << "F1 did not open the help";
-    if (viewer) {
-        wt::Process help;
-        if (help.Attach(viewer)) help.Kill();
+// Sends what the shell opens for ".htm" files and "http" addresses to a file. Wine reads
+// file types and protocols from the machine's classes key only: the handlers are put there
+// and the earlier ones restored afterwards.
+class ShellOpenRecorder {
+public:
+    explicit ShellOpenRecorder(const std::string& folder) : out_(folder + "opened.txt") {
+        DeleteFileA(out_.c_str());
+        const std::string command = "C:\\windows\\system32\\cmd.exe /c echo %1>>\"" + out_ + "\"";
+        htmExisted_ = wt::KeyExists(HKEY_LOCAL_MACHINE, kHtm);
+        htm_ = wt::ReadValue(HKEY_LOCAL_MACHINE, kHtm, "");
+        http_ = wt::ReadValue(HKEY_LOCAL_MACHINE, kHttpCommand, "");
+        wt::WriteString(HKEY_LOCAL_MACHINE, kHtm, "", "ZephylTest.Page");
+        wt::WriteString(HKEY_LOCAL_MACHINE, kPageCommand, "", command);
+        wt::WriteString(HKEY_LOCAL_MACHINE, kHttpCommand, "", command);
     }
+    ~ShellOpenRecorder() {
+        wt::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Classes\\ZephylTest.Page");
+        if (!htmExisted_) wt::DeleteTree(HKEY_LOCAL_MACHINE, kHtm);
+        Restore(kHtm, htm_);
+        Restore(kHttpCommand, http_);
+    }
+    // Waits for the `count`th line the handler writes; "" when none comes.
+    std::string Line(size_t count) {
+        for (int i = 0; i < 100; ++i) {
+            std::vector<std::string> lines = wt::Lines(wt::ReadFile(out_));
+            while (!lines.empty() && lines.back().empty()) lines.pop_back();
+            if (lines.size() >= count) {
+                std::string line = lines[count - 1];
+                while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+                return line;
+            }
+            wt::PumpFor(100);
+        }
+        return "";
+    }
+
+private:
+    static constexpr const char* kHtm = "Software\\Classes\\.htm";
+    static constexpr const char* kPageCommand = "Software\\Classes\\ZephylTest.Page\\shell\\open\\command";
+    static constexpr const char* kHttpCommand = "Software\\Classes\\http\\shell\\open\\command";
+    static void Restore(const char* key, const wt::RegValue& value) {
+        if (value.exists)
+            wt::WriteRaw(HKEY_LOCAL_MACHINE, key, "", value.type, value.data.data(), DWORD(value.data.size()));
+        else
+            wt::DeleteValue(HKEY_LOCAL_MACHINE, key, "");
+    }
+    std::string out_;
+    bool htmExisted_ = false;
+    wt::RegValue htm_, http_;
+};
+
+TEST_F(ConfigDialog, HelpAndWebPagesOpenAndF1ReachesTheDialogWhileAButtonHasTheFocus) {
+    // A help file in the old format is opened with the system's help viewer; without one,
+    // the HTML help beside the program opens.
+    const std::string oldHelp = folder_ + "ZEPHYL.HLP";
+    ASSERT_TRUE(wt::WriteFile(oldHelp, "?_\x03\x00 not a real help file"));
+    ShellOpenRecorder shell(folder_);
+    ASSERT_TRUE(dialog_ = Open());
+
+    auto pressF1 = [&](const char* when) {
+        SetForegroundWindow(dialog_);
+        SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDOK)), TRUE);
+        wt::PumpFor(300);
+        std::vector<DWORD> before;
+        if (DWORD earlier = wt::WaitForProcessNamed("winhlp32.exe", 0)) before.push_back(earlier);
+        wt::PressKey(VK_F1);
+        DWORD viewer = wt::WaitForProcessNamed("winhlp32.exe", 10000, before);
+        EXPECT_NE(viewer, 0u) << "F1 did not open the help " << when;
+        wt::Process help;
+        if (viewer && help.Attach(viewer)) help.Kill();
+    };
+    pressF1("at first");
+    // The custom music dialog takes the keyboard hook over; F1 works again after it.
+    PostMessageA(dialog_, WM_COMMAND, MAKEWPARAM(1087, BN_CLICKED), reinterpret_cast<LPARAM>(Item(1087)));
+    wt::PumpFor(500);
+    if (HWND nested = GetLastActivePopup(dialog_); nested != dialog_) PostMessageA(nested, WM_COMMAND, IDCANCEL, 0);
+    wt::PumpFor(500);
+    pressF1("after the custom music dialog");
+
+    ASSERT_TRUE(DeleteFileA(oldHelp.c_str()));
+    Press(1048);
+    EXPECT_EQ(shell.Line(1), folder_ + "ZephylSaver.htm");
+    Press(1034);
+    EXPECT_EQ(shell.Line(2), "http://www.telmoro.com/support/");
+    Press(1089);
+    EXPECT_EQ(shell.Line(3), "http://www.telmoro.com/specials.htm");
+    Press(kSkin);
+    EXPECT_EQ(shell.Line(4), "http://www.telmoro.com/");
+
     EXPECT_TRUE(IsWindow(dialog_));
     Press(IDCANCEL);
     ExpectEnds();
