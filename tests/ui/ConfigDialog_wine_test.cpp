@@ -26,6 +26,7 @@ namespace {
 const char kCaption[] = "Zephyl Saver  v 1.0";
 const DWORD kOpenMs = 30000;
 const DWORD kEndMs = 15000;
+const char kProgramDllOverrides[] = "Software\\Wine\\AppDefaults\\ZephylSaver.scr\\DllOverrides";
 
 enum {
     kModes = 1024, kPlayMusic = 1059, kShuffle = 1060, kVolume = 1112, kQuality = 1118,
@@ -91,6 +92,7 @@ protected:
     }
     void TearDown() override {
         if (process_.Running()) process_.Kill();
+        wt::DeleteValue(HKEY_CURRENT_USER, kProgramDllOverrides, "ddraw");
         wt::ResetProductState(true);
     }
 
@@ -440,6 +442,31 @@ TEST_F(ConfigDialog, SkinFailuresShowTheirBoxThenAWorkingDialogUnlessThePictureI
     }
 }
 
+
+TEST_F(ConfigDialog, WithoutDirectDrawTheListOffersOnlyNoChange) {
+    Seed({}, {{"DispModeWidth", "800"}, {"DispModeHeight", "600"}, {"DispModeBits", "16"}});
+    ASSERT_TRUE(CopyFileA((wt::WindowsPath(ZEPHYL_FAILING_DDRAW_DIR) + "ddraw.dll").c_str(), (folder_ + "ddraw.dll").c_str(), FALSE));
+    // Wine takes a program's DLL load order from its registry, not from the environment
+    // a parent passes on: the program prefers the DLL beside it while this test runs.
+    ASSERT_TRUE(wt::WriteString(HKEY_CURRENT_USER, kProgramDllOverrides, "ddraw", "native,builtin"));
+    const bool started = process_.Start(scr_, "/c");
+    ASSERT_TRUE(started);
+
+    wt::MessageBoxInfo box;
+    ASSERT_TRUE(wt::WaitForMessageBox(process_.Id(), kOpenMs, box));
+    EXPECT_EQ(box.caption, "ERROR");
+    EXPECT_EQ(box.text, "There was a problem initializing DirectDraw.");
+    wt::PressOk(box.window);
+    ASSERT_TRUE(dialog_ = wt::WaitForWindow(process_.Id(), "#32770", kOpenMs));
+    wt::PumpFor(300);
+    EXPECT_EQ(Text(dialog_), kCaption);
+    EXPECT_EQ(Rows(), std::vector<std::string>{"No change"});
+    EXPECT_EQ(SelectedRow(), "No change");
+    Press(IDOK);
+    ExpectEnds();
+    EXPECT_NE(wt::LogText().find("DirectDrawCreateEx failed"), std::string::npos) << wt::LogText();
+    EXPECT_EQ(String("DispModeWidth"), "800") << "OK changed a mode nobody chose";
+}
 
 // The dialog's choices reach the next full-screen run: its display mode, the music on and
 // at the chosen volume, then (after a second visit to the dialog) no music.

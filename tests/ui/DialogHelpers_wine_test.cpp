@@ -81,6 +81,16 @@ void Pump(DWORD ms) {
     } while (static_cast<int>(end - GetTickCount()) > 0);
 }
 
+// Moves the pointer; Wine reports the move to the window below only after an input event.
+void MovePointer(int x, int y) {
+    SetCursorPos(x, y);
+    INPUT nudge = {};
+    nudge.type = INPUT_MOUSE;
+    nudge.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &nudge, sizeof nudge);
+    Pump(200);
+}
+
 class DialogHelpers : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -166,6 +176,15 @@ TEST_F(DialogHelpers, PointerOverALinkUnderlinesItAndLeavingRestoresIt) {
     SendMessageA(link, WM_MOUSEMOVE, 0, MAKELPARAM(-20, 3));
     EXPECT_EQ(reinterpret_cast<HANDLE>(Font(kLinkA)), own);
     EXPECT_NE(GetCapture(), link);
+
+    // The same with the real pointer.
+    SetForegroundWindow(dialog_);
+    RECT rect;
+    GetWindowRect(link, &rect);
+    MovePointer(rect.left + 4, (rect.top + rect.bottom) / 2);
+    EXPECT_EQ(reinterpret_cast<HANDLE>(Font(kLinkA)), underline) << "the pointer over the link did not underline it";
+    MovePointer(rect.left + 4, rect.bottom + 40);
+    EXPECT_EQ(reinterpret_cast<HANDLE>(Font(kLinkA)), own) << "the underline stayed after the pointer left";
 }
 
 TEST_F(DialogHelpers, TooltipsAreTopMostSubclassingOnePerControlAndListed) {
