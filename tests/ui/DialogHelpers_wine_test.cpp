@@ -69,18 +69,6 @@ INT_PTR CALLBACK RecordingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     return message == WM_INITDIALOG;
 }
 
-void Pump(DWORD ms) {
-    DWORD end = GetTickCount() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(10);
-    } while (static_cast<int>(end - GetTickCount()) > 0);
-}
-
 // Moves the pointer; Wine reports the move to the window below only after an input event.
 void MovePointer(int x, int y) {
     SetCursorPos(x, y);
@@ -88,7 +76,7 @@ void MovePointer(int x, int y) {
     nudge.type = INPUT_MOUSE;
     nudge.mi.dwFlags = MOUSEEVENTF_MOVE;
     SendInput(1, &nudge, sizeof nudge);
-    Pump(200);
+    wt::PumpFor(200);
 }
 
 class DialogHelpers : public ::testing::Test {
@@ -98,7 +86,7 @@ protected:
         dialog_ = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), tmpl_.Get(), nullptr, RecordingProc, 0);
         ASSERT_NE(dialog_, nullptr);
         originalDialogProc_ = GetWindowLongPtrA(dialog_, GWLP_WNDPROC);
-        Pump(100);
+        wt::PumpFor(100);
     }
     void TearDown() override {
         RemoveDialogKeyHook();
@@ -118,10 +106,10 @@ protected:
     void PressWithFocusOn(int id, WORD key) {
         SetForegroundWindow(dialog_);
         SetFocus(Item(id));
-        Pump(100);
+        wt::PumpFor(100);
         ASSERT_EQ(GetFocus(), Item(id));
         wt::PressKey(key);
-        Pump(300);
+        wt::PumpFor(300);
     }
     static bool Saw(HWND to, UINT message, WPARAM key) {
         for (const Key& k : g_keys)
@@ -232,7 +220,7 @@ TEST_F(DialogHelpers, HookForwardsKeysToTheTargetWhileAButtonHasTheFocus) {
     InstallDialogKeyHook(nested);
     g_keys.clear();
     wt::PressKey(VK_DELETE);
-    Pump(300);
+    wt::PumpFor(300);
     RemoveDialogKeyHook();
     DestroyWindow(nested);
     EXPECT_TRUE(Saw(nested, WM_KEYDOWN, VK_DELETE)) << "the nested dialog did not get Delete";
