@@ -46,6 +46,18 @@ std::string DurationLabel(const char* prefix, int32_t seconds) {
     return text;
 }
 
+SkinFit FitSkin(int pictureWidth, int pictureHeight, int columnWidth, int dialogHeight) {
+    SkinFit fit = {pictureWidth, pictureHeight, 0, false};
+    if (pictureWidth > 0 && pictureHeight > 0 && columnWidth > 0 && columnWidth != pictureWidth) {
+        fit.width = columnWidth;
+        fit.height = static_cast<int>(static_cast<int64_t>(pictureHeight) * columnWidth / pictureWidth);
+        fit.height = std::max(fit.height, 1);
+        fit.scaled = true;
+    }
+    fit.buttonHeight = std::min(fit.height, dialogHeight);
+    return fit;
+}
+
 bool OfferDisplayMode(const DisplayModeRecord& mode) {
     return mode.width >= 640 && mode.height >= 480 && mode.bits >= 16 && mode.bits != 24;
 }

@@ -23,6 +23,16 @@ int32_t SecondsFromPosition(int position);
 // "Show each quote for " + 150 -> "Show each quote for 2 mins, 30 secs".
 std::string DurationLabel(const char* prefix, int32_t seconds);
 
+// The skin picture fills the width of the dialog's free column, keeping its shape; the
+// button showing it is cut at the dialog's height.
+struct SkinFit {
+    int width;          // of the scaled picture and of its button
+    int height;         // of the scaled picture
+    int buttonHeight;   // at most the dialog's height
+    bool scaled;        // false when the picture already has the size
+};
+SkinFit FitSkin(int pictureWidth, int pictureHeight, int columnWidth, int dialogHeight);
+
 struct DisplayModeRecord {
     int32_t width;
     int32_t height;

@@ -47,6 +47,23 @@ TEST(ConfigRules, LabelText) {
     for (const auto& c : cases) EXPECT_EQ(DurationLabel(c.prefix, c.seconds), c.text);
 }
 
+TEST(ConfigRules, SkinFillsTheColumnWidthKeepingItsShape) {
+    struct { int pw, ph, column, dialog; SkinFit fit; } cases[] = {
+        {178, 414, 178, 414, {178, 414, 414, false}},  // made for this size
+        {178, 414, 267, 621, {267, 621, 621, true}},   // 144 DPI
+        {178, 414, 128, 400, {128, 297, 297, true}},   // narrower font metrics
+        {178, 414, 178, 300, {178, 414, 300, false}},  // cut at the dialog's height
+        {0, 0, 178, 414, {0, 0, 0, false}},            // nothing to scale
+    };
+    for (const auto& c : cases) {
+        const SkinFit fit = FitSkin(c.pw, c.ph, c.column, c.dialog);
+        EXPECT_EQ(fit.width, c.fit.width) << c.column;
+        EXPECT_EQ(fit.height, c.fit.height) << c.column;
+        EXPECT_EQ(fit.buttonHeight, c.fit.buttonHeight) << c.column;
+        EXPECT_EQ(fit.scaled, c.fit.scaled) << c.column;
+    }
+}
+
 TEST(ConfigRules, OfferedModesAreFilteredAndSorted) {
     const std::vector<DisplayModeRecord> found = {
         {1024, 768, 32}, {640, 480, 8},  {800, 600, 16},  {1024, 768, 16}, {320, 240, 16},
