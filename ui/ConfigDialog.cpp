@@ -90,7 +90,7 @@ HBITMAP FitSkinBitmap(HWND dialog, HBITMAP bitmap, int* width, int* height) {
     GetClientRect(dialog, &client);
     const SkinFit fit = FitSkin(g_skin.Width(), g_skin.Height(), column.right, client.bottom);
     *width = fit.width;
-    *height = fit.buttonHeight;
+    *height = fit.height;
     if (!fit.scaled)
         return bitmap;
 
@@ -110,7 +110,8 @@ HBITMAP FitSkinBitmap(HWND dialog, HBITMAP bitmap, int* width, int* height) {
         HGDIOBJ oldTo = SelectObject(to, scaled);
         SetStretchBltMode(to, HALFTONE);
         SetBrushOrgEx(to, 0, 0, nullptr);
-        drawn = StretchBlt(to, 0, 0, fit.width, fit.height, from, 0, 0, g_skin.Width(), g_skin.Height(), SRCCOPY);
+        drawn = StretchBlt(to, fit.drawX, 0, fit.drawWidth, fit.drawHeight, from, 0, 0, g_skin.Width(),
+                           g_skin.Height(), SRCCOPY);
         SelectObject(from, oldFrom);
         SelectObject(to, oldTo);
     }
