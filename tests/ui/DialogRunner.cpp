@@ -83,7 +83,12 @@ void Screenshot(const std::string& name) {
     const char* folder = std::getenv("ZEPHYL_SHOTS");
     if (!folder || !*folder) return;
     Sleep(300);
-    wt::RunUnix(std::string("import -window root '") + folder + "/" + name + ".png'");
+    // Wine cannot wait for a Unix program: the picture appears under its name once taken.
+    const std::string path = std::string(folder) + "/" + name + ".png";
+    const std::string windowsPath = "Z:" + path;
+    DeleteFileA(windowsPath.c_str());
+    wt::RunUnix("import -window root '" + path + ".part.png' && mv '" + path + ".part.png' '" + path + "'");
+    for (int i = 0; i < 100 && !wt::FileExists(windowsPath); ++i) Sleep(50);
 }
 
 }  // namespace uitest
