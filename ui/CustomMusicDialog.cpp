@@ -66,6 +66,16 @@ std::string Narrow(const wchar_t* text, int length) {
     return narrow;
 }
 
+// Makes room for `specLength` characters of selected names and the folder before them.
+template <typename Record, typename Char>
+void GrowBuffer(Record& record, std::vector<Char>& buffer, DWORD specLength) {
+    const DWORD needed = specLength + kBufferSpare;
+    if (record.nMaxFile >= needed) return;
+    buffer.assign(needed, Char());
+    record.lpstrFile = buffer.data();
+    record.nMaxFile = needed;
+}
+
 // Grows the file-name buffer of the record in use so that the selection being made fits.
 UINT_PTR CALLBACK OpenFileHook(HWND hookDialog, UINT message, WPARAM, LPARAM lParam) {
     HWND openDialog = GetParent(hookDialog);
@@ -78,21 +88,10 @@ UINT_PTR CALLBACK OpenFileHook(HWND hookDialog, UINT message, WPARAM, LPARAM lPa
         auto* notify = reinterpret_cast<NMHDR*>(lParam);
         if (notify->code != CDN_SELCHANGE) return FALSE;
         void* record = GetPropA(openDialog, kRecordProperty);
-        if (record == &gOpen.wide) {
-            DWORD needed = DWORD(SendMessageW(openDialog, CDM_GETSPEC, 0, 0)) + kBufferSpare;
-            if (gOpen.wide.nMaxFile < needed) {
-                gOpen.wideBuffer.assign(needed, L'\0');
-                gOpen.wide.lpstrFile = gOpen.wideBuffer.data();
-                gOpen.wide.nMaxFile = needed;
-            }
-        } else if (record == &gOpen.narrow) {
-            DWORD needed = DWORD(SendMessageA(openDialog, CDM_GETSPEC, 0, 0)) + kBufferSpare;
-            if (gOpen.narrow.nMaxFile < needed) {
-                gOpen.narrowBuffer.assign(needed, '\0');
-                gOpen.narrow.lpstrFile = gOpen.narrowBuffer.data();
-                gOpen.narrow.nMaxFile = needed;
-            }
-        }
+        if (record == &gOpen.wide)
+            GrowBuffer(gOpen.wide, gOpen.wideBuffer, DWORD(SendMessageW(openDialog, CDM_GETSPEC, 0, 0)));
+        else if (record == &gOpen.narrow)
+            GrowBuffer(gOpen.narrow, gOpen.narrowBuffer, DWORD(SendMessageA(openDialog, CDM_GETSPEC, 0, 0)));
         return FALSE;
     }
     case WM_DESTROY:
@@ -319,44 +318,34 @@ INT_PTR CALLBACK CustomMusicProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     return FALSE;
 }
 
+template <typename Record, typename Char>
+void FillRecord(Record& record, HWND owner, const Char* filter, const Char* title, std::vector<Char>& buffer) {
+    buffer.assign(kInitialBuffer, Char());
+    record = Record();
+    record.lStructSize = kOpenRecordSize;
+    record.hwndOwner = owner;
+    record.lpstrFilter = filter;
+    record.nFilterIndex = 2;  // "All supported types"
+    record.lpstrFile = buffer.data();
+    record.nMaxFile = kInitialBuffer;
+    record.lpstrTitle = title;
+    record.Flags = kOpenOptions;
+    record.lCustData = reinterpret_cast<LPARAM>(&record);
+    record.lpfnHook = OpenFileHook;
+}
+
 }  // namespace
 
 void PrepareSongOpenDialogs(HWND owner) {
     gOpen.narrowFilter = SongOpenFilter();
     gOpen.wideFilter = Widen(gOpen.narrowFilter);
     gOpen.wideTitle = Widen(kOpenTitle);
-    gOpen.narrowBuffer.assign(kInitialBuffer, '\0');
-    gOpen.wideBuffer.assign(kInitialBuffer, L'\0');
-
-    OPENFILENAMEA& narrow = gOpen.narrow;
-    narrow = OPENFILENAMEA();
-    narrow.lStructSize = kOpenRecordSize;
-    narrow.hwndOwner = owner;
-    narrow.lpstrFilter = gOpen.narrowFilter.c_str();
-    narrow.nFilterIndex = 2;
-    narrow.lpstrFile = gOpen.narrowBuffer.data();
-    narrow.nMaxFile = kInitialBuffer;
-    narrow.lpstrTitle = kOpenTitle;
-    narrow.Flags = kOpenOptions;
-    narrow.lCustData = reinterpret_cast<LPARAM>(&gOpen.narrow);
-    narrow.lpfnHook = OpenFileHook;
-
-    OPENFILENAMEW& wide = gOpen.wide;
-    wide = OPENFILENAMEW();
-    wide.lStructSize = kOpenRecordSize;
-    wide.hwndOwner = owner;
-    wide.lpstrFilter = gOpen.wideFilter.c_str();
-    wide.nFilterIndex = 2;
-    wide.lpstrFile = gOpen.wideBuffer.data();
-    wide.nMaxFile = kInitialBuffer;
-    wide.lpstrTitle = gOpen.wideTitle.c_str();
-    wide.Flags = kOpenOptions;
-    wide.lCustData = reinterpret_cast<LPARAM>(&gOpen.wide);
-    wide.lpfnHook = OpenFileHook;
+    FillRecord(gOpen.narrow, owner, gOpen.narrowFilter.c_str(), kOpenTitle, gOpen.narrowBuffer);
+    FillRecord(gOpen.wide, owner, gOpen.wideFilter.c_str(), gOpen.wideTitle.c_str(), gOpen.wideBuffer);
     if (IsWin2kOrLater) {
         if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_MYMUSIC, nullptr, SHGFP_TYPE_CURRENT, gOpen.initialFolder)) ||
             SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, gOpen.initialFolder)))
-            wide.lpstrInitialDir = gOpen.initialFolder;
+            gOpen.wide.lpstrInitialDir = gOpen.initialFolder;
     }
     gOpen.prepared = true;
 }

@@ -19,26 +19,6 @@ namespace {
 
 enum { kLink = 1073, kCredits = 1011, kWebsite = 1012 };
 
-// The credits button's pixels as the screen shows them.
-std::vector<COLORREF> Capture(HWND control) {
-    RECT r;
-    GetWindowRect(control, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    std::vector<COLORREF> pixels;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) pixels.push_back(GetPixel(memory, x, y));
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
 struct Census {
     int black = 0, grey = 0, text = 0, other = 0;
 };
@@ -63,24 +43,15 @@ TEST(AboutBox, ShowsCaptionLinksAndCreditsMovingOverTheStars) {
     EXPECT_EQ(uitest::TextOf(GetDlgItem(box, kWebsite)), kVendorHost);
     EXPECT_EQ(GetPropA(GetDlgItem(box, kLink), "_Hyperlink_From_Static_"), reinterpret_cast<HANDLE>(1));
 
-    bool tipFound = false;
-    for (HWND w : wt::WindowsOf(GetCurrentProcessId(), "tooltips_class32")) {
-        char text[128] = {};
-        TOOLINFOA tool = {};
-        tool.cbSize = sizeof tool;
-        tool.lpszText = text;
-        if (SendMessageA(w, TTM_ENUMTOOLSA, 0, reinterpret_cast<LPARAM>(&tool)) && tool.hwnd == GetDlgItem(box, kWebsite))
-            tipFound = std::string(text) == "Click to visit Telmoro Software's website";
-    }
-    EXPECT_TRUE(tipFound) << "the web site button has no tooltip";
+    EXPECT_EQ(uitest::TooltipText(GetDlgItem(box, kWebsite)), "Click to visit Telmoro Software's website");
 
     SetForegroundWindow(box);
     HWND credits = GetDlgItem(box, kCredits);
     Sleep(1500);  // the first lines rise into view
-    std::vector<COLORREF> first = Capture(credits);
+    std::vector<COLORREF> first = uitest::CaptureScreen(credits);
     uitest::Screenshot("about-1");
     Sleep(700);
-    std::vector<COLORREF> second = Capture(credits);
+    std::vector<COLORREF> second = uitest::CaptureScreen(credits);
     uitest::Screenshot("about-2");
     Census a = Count(first);
     Census b = Count(second);

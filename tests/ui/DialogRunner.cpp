@@ -1,6 +1,8 @@
 // Running the program's modal dialogs on a thread of the test (see DialogRunner.h).
 #include "DialogRunner.h"
 
+#include <commctrl.h>
+
 #include <cstdlib>
 #include <vector>
 
@@ -77,6 +79,55 @@ void PostClick(HWND dialog, int id) {
 
 void Click(HWND dialog, int id) {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+std::vector<COLORREF> CaptureScreen(HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) pixels.push_back(GetPixel(memory, x, y));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+std::string TooltipText(HWND control) {
+    for (HWND tip : wt::WindowsOf(GetCurrentProcessId(), "tooltips_class32")) {
+        char text[256] = {};
+        TOOLINFOA tool = {};
+        tool.cbSize = sizeof tool;
+        tool.lpszText = text;
+        for (int i = 0; SendMessageA(tip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool)); ++i)
+            if (tool.hwnd == control) return text;
+    }
+    return std::string();
+}
+
+bool TooltipShownOver(HWND control, DWORD processId) {
+    RECT r;
+    GetWindowRect(control, &r);
+    SetForegroundWindow(GetParent(control));
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    // Wine reports a movement to the window under the pointer only after real input.
+    INPUT nudge = {};
+    nudge.type = INPUT_MOUSE;
+    nudge.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &nudge, sizeof nudge);
+    for (int i = 0; i < 60; ++i) {
+        wt::PumpFor(50);
+        for (HWND w : wt::WindowsOf(processId, "tooltips_class32"))
+            if (IsWindowVisible(w)) return true;
+    }
+    return false;
 }
 
 void Screenshot(const std::string& name) {

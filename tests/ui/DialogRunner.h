@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace uitest {
 
@@ -37,6 +38,12 @@ HWND WaitForMessageBox(const std::string& caption, DWORD ms = 5000);
 void PostClick(HWND dialog, int id);
 // Clicks button `id` and returns when the dialog has handled it.
 void Click(HWND dialog, int id);
+// A control's pixels as the screen shows them, row by row.
+std::vector<COLORREF> CaptureScreen(HWND control);
+// The text of the tooltip (of this process) that watches `control`; "" when none.
+std::string TooltipText(HWND control);
+// Rests the pointer on `control`; true when a tooltip of the process then shows.
+bool TooltipShownOver(HWND control, DWORD processId);
 // A PNG of the whole screen into $ZEPHYL_SHOTS/<name>.png when that variable is set.
 void Screenshot(const std::string& name);
 

@@ -90,22 +90,6 @@ protected:
         process_.WaitExit(0, &code);
         EXPECT_EQ(code, 0u);
     }
-    bool TooltipShownOver(HWND control) {
-        RECT r;
-        GetWindowRect(control, &r);
-        SetForegroundWindow(GetParent(control));
-        SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        INPUT nudge = {};
-        nudge.type = INPUT_MOUSE;
-        nudge.mi.dwFlags = MOUSEEVENTF_MOVE;
-        SendInput(1, &nudge, sizeof nudge);
-        for (int i = 0; i < 60; ++i) {
-            wt::PumpFor(50);
-            for (HWND w : wt::WindowsOf(process_.Id(), "tooltips_class32"))
-                if (IsWindowVisible(w)) return true;
-        }
-        return false;
-    }
 
     std::string folder_, scr_, playlist_;
     wt::Process process_;
@@ -153,7 +137,7 @@ TEST_F(DialogsInProgram, CustomMusicFromTheSettingsDialogEditsAndSavesThePlaylis
     ASSERT_FALSE(IsWindow(open));
     EXPECT_EQ(Rows(list), (std::vector<std::string>{"b.ogg", "c.ogg", "one.ogg", "three.ogg"}));
     EXPECT_EQ(Text(GetDlgItem(music, 1106)), "4\nFiles");
-    EXPECT_TRUE(TooltipShownOver(GetDlgItem(music, kAdd))) << "no tooltip over Add File(s)";
+    EXPECT_TRUE(uitest::TooltipShownOver(GetDlgItem(music, kAdd), process_.Id())) << "no tooltip over Add File(s)";
     Shot("program-custom-music");
 
     // Cancel asks; No keeps the dialog with its changes.
@@ -185,26 +169,6 @@ TEST_F(DialogsInProgram, CustomMusicFromTheSettingsDialogEditsAndSavesThePlaylis
 
     Post(settings, IDCANCEL);
     ExpectEnds();
-}
-
-// The credits button's pixels as the screen shows them.
-std::vector<COLORREF> Capture(HWND control) {
-    RECT r;
-    GetWindowRect(control, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    std::vector<COLORREF> pixels;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) pixels.push_back(GetPixel(memory, x, y));
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
 }
 
 SIZE SizeOf(HWND window) {
@@ -257,10 +221,10 @@ TEST_F(DialogsInProgram, SlowRunShowsTheTipsThenAboutAndMusicScaleWithTheDpi) {
         sizes[d].about = SizeOf(about);
         SetForegroundWindow(about);
         wt::PumpFor(1500);  // the first credit lines rise into view
-        std::vector<COLORREF> before = Capture(GetDlgItem(about, kCredits));
+        std::vector<COLORREF> before = uitest::CaptureScreen(GetDlgItem(about, kCredits));
         Shot("program-about-" + dpi + "-a");
         wt::PumpFor(700);
-        std::vector<COLORREF> after = Capture(GetDlgItem(about, kCredits));
+        std::vector<COLORREF> after = uitest::CaptureScreen(GetDlgItem(about, kCredits));
         Shot("program-about-" + dpi + "-b");
         int changed = 0, text = 0;
         for (size_t i = 0; i < before.size(); ++i) {
