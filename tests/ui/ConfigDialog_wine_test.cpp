@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -136,6 +137,32 @@ protected:
         }
         return nullptr;
     }
+    // The skin picture sits in the top left corner, reaches almost to the controls beside
+    // it and down to the dialog's foot, and no visible control overlaps it.
+    void ExpectSkinFillsItsColumn() {
+        RECT skin, client;
+        GetWindowRect(Item(kSkin), &skin);
+        MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&skin), 2);
+        GetClientRect(dialog_, &client);
+        EXPECT_EQ(skin.left, 0);
+        EXPECT_EQ(skin.top, 0);
+        EXPECT_GE(skin.bottom, client.bottom - 2) << "the picture stops short of the dialog's foot";
+        EXPECT_NE(SendMessageA(Item(kSkin), BM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "no picture on the button";
+        LONG nearest = client.right;
+        for (HWND c = GetWindow(dialog_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            if (c == Item(kSkin) || !IsWindowVisible(c)) continue;
+            RECT r, overlap;
+            GetWindowRect(c, &r);
+            MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&r), 2);
+            nearest = std::min(nearest, r.left);
+            EXPECT_FALSE(IntersectRect(&overlap, &r, &skin)) << "control " << GetDlgCtrlID(c) << " (" << Text(c)
+                                                              << ") sits on the skin picture";
+            EXPECT_LE(r.right, client.right) << "control " << GetDlgCtrlID(c) << " is cut off";
+            EXPECT_LE(r.bottom, client.bottom) << "control " << GetDlgCtrlID(c) << " is cut off";
+        }
+        EXPECT_GE(skin.right, nearest * 9 / 10) << "the picture leaves a wide gap beside it";
+    }
+
     // Starts /c and returns the settings dialog.
     HWND Open() { return process_.Start(scr_, "/c") ? WaitForSettings() : nullptr; }
     HWND Item(int id) { return GetDlgItem(dialog_, id); }
@@ -200,22 +227,7 @@ TEST_F(ConfigDialog, ShowsTheRegistryAndOkWithoutChangesSavesItNormalised) {
     EXPECT_EQ(Rows(), ExpectedModeRows());
     EXPECT_EQ(SelectedRow(), "800x600x16");
 
-    // The skin picture sits in the top left corner and no visible control overlaps it.
-    RECT skin;
-    GetWindowRect(Item(kSkin), &skin);
-    MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&skin), 2);
-    EXPECT_EQ(skin.left, 0);
-    EXPECT_EQ(skin.top, 0);
-    EXPECT_GT(skin.right - skin.left, 100) << "the picture button kept its template size";
-    EXPECT_NE(SendMessageA(Item(kSkin), BM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "no picture on the button";
-    for (HWND c = GetWindow(dialog_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        if (c == Item(kSkin) || !IsWindowVisible(c)) continue;
-        RECT r, overlap;
-        GetWindowRect(c, &r);
-        MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_FALSE(IntersectRect(&overlap, &r, &skin)) << "control " << GetDlgCtrlID(c) << " (" << Text(c)
-                                                          << ") sits on the skin picture";
-    }
+    ExpectSkinFillsItsColumn();
 
     // One tooltip per control; the pointer resting on "Help!" shows one.
     EXPECT_EQ(wt::WindowsOf(process_.Id(), "tooltips_class32").size(), 14u);
@@ -239,6 +251,23 @@ TEST_F(ConfigDialog, ShowsTheRegistryAndOkWithoutChangesSavesItNormalised) {
     Press(IDOK);
     ExpectEnds();
     ExpectStored({0, 1, 1, "200", 2048, 10, 0, "0", "0", "0"});
+}
+
+TEST_F(ConfigDialog, TheLayoutHoldsAtEachScreenDpi) {
+    const char* const desktop = "Control Panel\\Desktop";
+    const wt::RegValue before = wt::ReadValue(HKEY_CURRENT_USER, desktop, "LogPixels");
+    for (uint32_t dpi : {96u, 120u, 144u}) {
+        SCOPED_TRACE(std::to_string(dpi) + " DPI");
+        ASSERT_TRUE(wt::WriteDword(HKEY_CURRENT_USER, desktop, "LogPixels", dpi));
+        ASSERT_TRUE(dialog_ = Open());
+        ExpectSkinFillsItsColumn();
+        Press(IDCANCEL);
+        ExpectEnds();
+    }
+    if (before.exists)
+        wt::WriteRaw(HKEY_CURRENT_USER, desktop, "LogPixels", before.type, before.data.data(), DWORD(before.data.size()));
+    else
+        wt::DeleteValue(HKEY_CURRENT_USER, desktop, "LogPixels");
 }
 
 TEST_F(ConfigDialog, OkStoresEveryChangedControl) {
