@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -142,8 +143,11 @@ TEST(CreditsText, ProductVersionThenEightGroupsEachAfterTwoEmptyLines) {
     }
     EXPECT_EQ(at, lines.size());
     std::string all;
-    for (const char* line : lines) all += std::string(line) + "\n";
-    for (const char* credit : {"font", "songs", "pictures", "~~~"}) EXPECT_NE(all.find(credit), std::string::npos) << credit;
+    for (const char* line : lines) {
+        EXPECT_LE(std::strlen(line), 36u) << line << ": wider than the credits box";
+        all += std::string(line) + "\n";
+    }
+    for (const char* credit : {"font", "songs", "Pictures", "~~~"}) EXPECT_NE(all.find(credit), std::string::npos) << credit;
 }
 
 }  // namespace
