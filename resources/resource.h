@@ -10,6 +10,25 @@
 #define ZEPHYL_VERSION_MINOR 0
 #define ZEPHYL_VERSION_TEXT "1.0.0.0"
 
+// About box (dialog 140)
+#define IDD_ABOUT 140
+#define IDC_ABOUT_LINK 1073
+#define IDC_ABOUT_CREDITS 1011
+#define IDC_ABOUT_WEBSITE 1012
+
+// Speed-up tips (dialog 141)
+#define IDD_SPEED_TIPS 141
+
+// Custom music (dialog 154)
+#define IDD_CUSTOM_MUSIC 154
+#define IDC_MUSIC_LIST 1103
+#define IDC_MUSIC_ADD 3
+#define IDC_MUSIC_REMOVE 4
+#define IDC_MUSIC_CLEAR 5
+#define IDC_MUSIC_UP 1011
+#define IDC_MUSIC_DOWN 1012
+#define IDC_MUSIC_COUNT 1106
+
 // Configuration dialog (104)
 #ifndef IDC_STATIC
 #define IDC_STATIC -1

@@ -398,7 +398,11 @@ TEST_F(ConfigDialog, HelpAndWebPagesOpenAndF1ReachesTheDialogWhileAButtonHasTheF
     // The custom music dialog takes the keyboard hook over; F1 works again after it.
     PostMessageA(dialog_, WM_COMMAND, MAKEWPARAM(1087, BN_CLICKED), reinterpret_cast<LPARAM>(Item(1087)));
     wt::PumpFor(500);
-    if (HWND nested = GetLastActivePopup(dialog_); nested != dialog_) PostMessageA(nested, WM_COMMAND, IDCANCEL, 0);
+    if (HWND nested = GetLastActivePopup(dialog_); nested != dialog_) {
+        PostMessageA(nested, WM_COMMAND, IDCANCEL, 0);
+        wt::PumpFor(500);  // Cancel there asks "Are you sure?": Yes
+        if (HWND box = GetLastActivePopup(nested); box != nested) PostMessageA(box, WM_COMMAND, IDYES, 0);
+    }
     wt::PumpFor(500);
     pressF1("after the custom music dialog");
 
