@@ -1,7 +1,8 @@
-// The update check in this process, on a thread that stands for the settings dialog's
-// thread (it presses "Check for Updates" and runs a message loop), against the loopback
-// stand-in for the vendor's server reached through the proxy setting. The test's own
-// thread is the user: it reads the boxes and answers them.
+// The update check against the loopback stand-in for the vendor's server, reached through
+// the proxy setting: pressed in the real program's settings dialog, and, for every reply
+// case and the timer, in this process on a thread that stands for the dialog's thread
+// (it presses "Check for Updates" and runs a message loop). The test's own thread is the
+// user: it reads the boxes and answers them.
 #include "net/UpdateCheck.h"
 
 #include <gtest/gtest.h>
@@ -126,15 +127,6 @@ TEST_F(UpdateCheck, EveryReplyGivesItsBox) {
         }
         dialog.Stop();
     }
-    // What the server received: the version through the proxy, exactly Content-Length bytes.
-    EXPECT_EQ(server_.Raw(1), std::string("POST http://") + kVendorHost + "/updates/zephyl_update.php HTTP/1.0\r\n"
-              "Host: " + kVendorHost + "\r\n"
-              "Connection: close\r\n"
-              "Content-type: application/x-www-form-urlencoded\r\n"
-              "Content-Length: 11\r\n\r\n"
-              "version=1.0");
-    EXPECT_EQ(server_.Extra(1), "") << "nothing follows the body";
-    EXPECT_EQ(server_.Field(1, "version"), "1.0");
 }
 
 TEST_F(UpdateCheck, NothingListeningIsReportedAfterTenSeconds) {
@@ -175,6 +167,50 @@ TEST_F(UpdateCheck, ConnectedInTimeTheTimerDoesNothingAndASecondPressIsIgnored) 
     EXPECT_EQ(box.text, "again");
     wt::PressOk(box.window);
     EXPECT_TRUE(CheckEnded(10000));
+}
+
+TEST_F(UpdateCheck, FromTheSettingsDialogOfTheProgram) {
+    const int kCheckForUpdates = 1095;
+    wt::ResetProductState(true);
+    std::string install = wt::InstallCopy("update");
+    wt::Process program;
+    ASSERT_TRUE(program.Start(install + "ZephylSaver.scr", "/c"));
+    HWND dialog = wt::WaitForWindow(program.Id(), "#32770", 20000);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(GetDlgItem(dialog, kCheckForUpdates), nullptr);
+
+    server_.SetReply("<a href=\"http://www.telmoro.com/get\"><msg>Zephyl Saver 2.0 is here</msg>");
+    nt::Press(dialog, kCheckForUpdates);
+    ASSERT_TRUE(server_.WaitForRequest(1, 10000));
+    wt::MessageBoxInfo box;
+    ASSERT_TRUE(nt::WaitForBox(program.Id(), kFound, 10000, box));
+    EXPECT_EQ(box.text, "Zephyl Saver 2.0 is here");
+    nt::Press(box.window, IDYES);
+    ASSERT_TRUE(catcher_.WaitForOpened(1, 10000));
+    EXPECT_EQ(catcher_.Opened(), std::vector<std::string>{"http://www.telmoro.com/get"});
+    EXPECT_EQ(server_.Raw(1), std::string("POST http://") + kVendorHost + "/updates/zephyl_update.php HTTP/1.0\r\n"
+              "Host: " + kVendorHost + "\r\n"
+              "Connection: close\r\n"
+              "Content-type: application/x-www-form-urlencoded\r\n"
+              "Content-Length: 11\r\n\r\n"
+              "version=1.0");
+    EXPECT_EQ(server_.Extra(1), "") << "nothing follows the body";
+    EXPECT_EQ(server_.Field(1, "version"), "1.0");
+
+    // A second check from the same dialog.
+    server_.SetReply("<MSG>You have the latest.</MSG>");
+    for (int i = 0; i < 100 && nt::VisibleDialogs(program.Id()).size() > 1; ++i) Sleep(50);
+    Sleep(500);  // the first exchange has been closed
+    nt::Press(dialog, kCheckForUpdates);
+    ASSERT_TRUE(server_.WaitForRequest(2, 10000));
+    ASSERT_TRUE(nt::WaitForBox(program.Id(), kNote, 10000, box));
+    EXPECT_EQ(box.text, "You have the latest.");
+    wt::PressOk(box.window);
+    Sleep(300);
+    nt::Press(dialog, IDCANCEL);
+    EXPECT_TRUE(program.WaitExit(20000));
+    if (program.Running()) program.Kill();
+    wt::ResetProductState(true);
 }
 
 }  // namespace
