@@ -25,7 +25,6 @@ const char* const kAppName = "Zephyl Saver";
 const char* const kAppVersion = "1.0";
 // What "See Report" opens: the text as it will be sent, kept in the program's user folder.
 const char* const kReportCopyName = "ZephylReport.txt";
-const int kReceiveBufferSize = 16384;
 const int kMostCommentChars = 65534;
 
 const char* const kThanksCaption = "Thank you!";
@@ -63,22 +62,17 @@ void ReportCallback(NetClient* client, void* userData, int event) {
     switch (event) {
     case kNetConnected: {
         if (!client) return;
-        std::string body = FormBody({{"logData", context->logData},
-                                     {"comments", context->comments},
-                                     {"appName", context->appName},
-                                     {"appVersion", context->appVersion}});
-        std::string request = BuildRequest(context->host, context->path, body, gProxyInUse);
-        if (client->Send(request.data(), int(request.size())) == SOCKET_ERROR)
-            ZLOG(LogError, "Error report not sent: " << WSAGetLastError());
+        SendForm(client, context->host, context->path,
+                 FormBody({{"logData", context->logData},
+                           {"comments", context->comments},
+                           {"appName", context->appName},
+                           {"appVersion", context->appVersion}}),
+                 gProxyInUse);
         break;
     }
     case kNetData: {
-        if (!client || gDone) return;
-        NetReceived received = client->Receive();
-        if (received.count <= 0) return;
-        std::string reply(received.data, size_t(received.count));
-        reply.resize(strlen(reply.c_str()));
-        std::string link;
+        std::string reply, link;
+        if (!client || gDone || !ReceiveText(client, reply)) return;
         if (FindWebLink(reply, link) &&
             MessageBoxA(GetFocus(), kSolutionText, kSolutionCaption, MB_YESNO) == IDYES)
             ShellExecuteA(nullptr, nullptr, link.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
@@ -199,19 +193,9 @@ bool SendReport(ReportContext* context) {
         ZLOG(LogError, "Error report: cannot read " << context->logPath);
         return false;
     }
-    bool proxy = false;
-    std::string proxyHost;
-    unsigned short proxyPort = 80;
-    if (!NetClient::GetProxy(proxy, proxyHost, proxyPort)) proxy = false;
     gDone = false;
-    gProxyInUse = proxy;
     try {
-        NetClient* client = new NetClient(1, ReportCallback, context, kReceiveBufferSize);
-        context->client = client;
-        if (proxy)
-            client->Connect(proxyHost.c_str(), proxyPort);
-        else
-            client->Connect(context->host.c_str(), 80);
+        context->client = ConnectClient(ReportCallback, context, context->host, gProxyInUse);
         return true;
     } catch (const std::exception&) {
         MessageBoxA(GetFocus(), kExceptionText, kExceptionCaption, MB_OK);

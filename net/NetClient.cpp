@@ -19,6 +19,7 @@ const int kWindowWidth = 64;
 const int kWindowHeight = 32;
 // Events of a peer that closes with more than the buffer waiting: one piece per round.
 const int kMostPiecesAtClose = 4096;
+const int kReceiveBufferSize = 16384;
 
 const char* const kInternetSettingsKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const DWORD kProxyServerMax = 1024;
@@ -265,4 +266,32 @@ LRESULT CALLBACK NetClient::WindowProc(HWND window, UINT message, WPARAM wParam,
     }
     if (!IsWindow(window)) return 0;
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+NetClient* ConnectClient(NetCallback callback, void* userData, const std::string& host, bool& viaProxy) {
+    std::string proxyHost;
+    unsigned short proxyPort = 80;
+    if (!NetClient::GetProxy(viaProxy, proxyHost, proxyPort)) viaProxy = false;
+    NetClient* client = new NetClient(1, callback, userData, kReceiveBufferSize);
+    if (viaProxy)
+        client->Connect(proxyHost.c_str(), proxyPort);
+    else
+        client->Connect(host.c_str(), 80);
+    return client;
+}
+
+bool SendForm(NetClient* client, const std::string& host, const std::string& path, const std::string& body,
+              bool viaProxy) {
+    std::string request = BuildRequest(host, path, body, viaProxy);
+    if (client->Send(request.data(), int(request.size())) != SOCKET_ERROR) return true;
+    ZLOG(LogError, "Request to " << path << " not sent: " << WSAGetLastError());
+    return false;
+}
+
+bool ReceiveText(NetClient* client, std::string& text) {
+    NetReceived received = client->Receive();
+    if (received.count <= 0) return false;
+    text.assign(received.data, size_t(received.count));
+    text.resize(strlen(text.c_str()));
+    return true;
 }

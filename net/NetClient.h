@@ -70,3 +70,13 @@ private:
     char m_hostEntry[MAXGETHOSTSTRUCT];
     std::string m_pending;  // request bytes the socket has not taken yet
 };
+
+// The steps both users of the client share.
+// A stream client for `callback`, connected to the user's proxy when one is set, else to
+// `host` on port 80; `viaProxy` says which. Throws as the constructor does.
+NetClient* ConnectClient(NetCallback callback, void* userData, const std::string& host, bool& viaProxy);
+// Posts the form `body` to `path` on `host`; false when the socket refused it.
+bool SendForm(NetClient* client, const std::string& host, const std::string& path, const std::string& body,
+              bool viaProxy);
+// The next piece of the reply as text (up to its first NUL); false when nothing was read.
+bool ReceiveText(NetClient* client, std::string& text);

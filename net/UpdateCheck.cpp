@@ -18,7 +18,6 @@ namespace {
 const char* const kUpdatePath = "/updates/zephyl_update.php";
 const char* const kVersion = "1.0";
 const UINT kTimerMs = 10000;
-const int kReceiveBufferSize = 16384;
 
 const char* const kExceptionText = "UPDATE CLIENT EXCEPTION!";
 const char* const kExceptionCaption = "UpdateClient";
@@ -68,20 +67,12 @@ void UpdateCallback(NetClient* client, void* userData, int event) {
     case kNetConnected: {
         if (!client) return;
         context->connected = true;
-        std::string body = FormBody({{"version", context->version}});
-        std::string request = BuildRequest(context->host, context->path, body, gProxyInUse);
-        if (client->Send(request.data(), int(request.size())) == SOCKET_ERROR)
-            ZLOG(LogError, "Update request not sent: " << WSAGetLastError());
+        SendForm(client, context->host, context->path, FormBody({{"version", context->version}}), gProxyInUse);
         break;
     }
     case kNetData: {
-        if (!client || gDone) return;
-        NetReceived received = client->Receive();
-        if (received.count <= 0) return;
-        // The scanner sees the piece as text, up to its first NUL.
-        std::string reply(received.data, size_t(received.count));
-        reply.resize(strlen(reply.c_str()));
-        ShowReply(reply);
+        std::string reply;
+        if (client && !gDone && ReceiveText(client, reply)) ShowReply(reply);
         break;
     }
     case kNetClosed:
@@ -106,20 +97,10 @@ UpdateContext& TheUpdateContext() {
 }
 
 bool CheckForUpdates(UpdateContext* context) {
-    bool proxy = false;
-    std::string proxyHost;
-    unsigned short proxyPort = 80;
-    if (!NetClient::GetProxy(proxy, proxyHost, proxyPort)) proxy = false;
     gDone = false;
-    gProxyInUse = proxy;
     try {
-        NetClient* client = new NetClient(1, UpdateCallback, context, kReceiveBufferSize);
         context->callback = UpdateCallback;
-        context->client = client;
-        if (proxy)
-            client->Connect(proxyHost.c_str(), proxyPort);
-        else
-            client->Connect(context->host, 80);
+        context->client = ConnectClient(UpdateCallback, context, context->host, gProxyInUse);
         return true;
     } catch (const std::exception&) {
         MessageBoxA(GetFocus(), kExceptionText, kExceptionCaption, MB_OK);
