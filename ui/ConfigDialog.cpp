@@ -81,47 +81,47 @@ void ShowHelp(HWND dialog) {
 
 void ErrorBox(HWND dialog, const char* text) { MessageBoxA(dialog, text, kErrorCaption, MB_OK); }
 
-// The picture's bitmap at the size the skin area has at this screen's DPI: the picture
-// fills the column's width, keeping its shape, and is cut at the dialog's height.
-HBITMAP FitSkin(HWND dialog, HBITMAP bitmap, int* width, int* height) {
-    RECT area = {0, 0, kSkinAreaWidth, 0};
-    MapDialogRect(dialog, &area);
+// The picture's bitmap at the size the skin column has at this screen's DPI; sets the
+// size of its button.
+HBITMAP FitSkinBitmap(HWND dialog, HBITMAP bitmap, int* width, int* height) {
+    RECT column = {0, 0, kSkinAreaWidth, 0};
+    MapDialogRect(dialog, &column);
     RECT client;
     GetClientRect(dialog, &client);
-    const int pictureWidth = g_skin.Width();
-    const int pictureHeight = g_skin.Height();
-    *width = area.right;
-    *height = MulDiv(pictureHeight, area.right, pictureWidth);
-    if (*width == pictureWidth && *height == pictureHeight) {
-        *height = std::min<int>(pictureHeight, client.bottom);
+    const SkinFit fit = FitSkin(g_skin.Width(), g_skin.Height(), column.right, client.bottom);
+    *width = fit.width;
+    *height = fit.height;
+    if (!fit.scaled)
         return bitmap;
-    }
 
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = *width;
-    info.bmiHeader.biHeight = *height;
+    info.bmiHeader.biWidth = fit.width;
+    info.bmiHeader.biHeight = fit.height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP scaled = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HDC from = CreateCompatibleDC(nullptr);
     HDC to = CreateCompatibleDC(nullptr);
+    bool drawn = false;
     if (scaled && from && to) {
         HGDIOBJ oldFrom = SelectObject(from, bitmap);
         HGDIOBJ oldTo = SelectObject(to, scaled);
         SetStretchBltMode(to, HALFTONE);
         SetBrushOrgEx(to, 0, 0, nullptr);
-        StretchBlt(to, 0, 0, *width, *height, from, 0, 0, pictureWidth, pictureHeight, SRCCOPY);
+        drawn = StretchBlt(to, fit.drawX, 0, fit.drawWidth, fit.drawHeight, from, 0, 0, g_skin.Width(),
+                           g_skin.Height(), SRCCOPY);
         SelectObject(from, oldFrom);
         SelectObject(to, oldTo);
     }
     if (from) DeleteDC(from);
     if (to) DeleteDC(to);
-    *height = std::min<int>(*height, client.bottom);
-    if (!scaled) {
-        *width = pictureWidth;
-        *height = std::min<int>(pictureHeight, client.bottom);
+    if (!drawn) {
+        // The picture as it is, cut to the column.
+        if (scaled) DeleteObject(scaled);
+        *width = std::min<int>(g_skin.Width(), column.right);
+        *height = std::min<int>(g_skin.Height(), client.bottom);
         return bitmap;
     }
     g_scaledSkin = scaled;
@@ -156,7 +156,7 @@ bool LoadSkin(HWND dialog) {
     }
     int width = 0;
     int height = 0;
-    bitmap = FitSkin(dialog, bitmap, &width, &height);
+    bitmap = FitSkinBitmap(dialog, bitmap, &width, &height);
     HWND button = GetDlgItem(dialog, IDC_CONFIG_SKIN);
     MoveWindow(button, 0, 0, width, height, FALSE);
     SendMessageA(button, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
@@ -225,7 +225,8 @@ void FillDisplayModes(HWND dialog) {
     SendMessageA(list, LB_SETCURSEL, 0, 0);
     g_displayModes.clear();
     try {
-        g_madeGraphicsLayer = true;
+        // A layer that fails part-way stays registered and is still ours to destroy.
+        g_madeGraphicsLayer = Graphics() == nullptr;
         CreateDDrawOnly(dialog, nullptr);
     } catch (const cGameError& error) {
         ZLOG(LogCritical, error.GetText());

@@ -46,6 +46,23 @@ std::string DurationLabel(const char* prefix, int32_t seconds) {
     return text;
 }
 
+SkinFit FitSkin(int pictureWidth, int pictureHeight, int columnWidth, int dialogHeight) {
+    if (pictureWidth <= 0 || pictureHeight <= 0 || columnWidth <= 0 || dialogHeight <= 0 ||
+        (pictureWidth == columnWidth && pictureHeight == dialogHeight))
+        return {pictureWidth, pictureHeight, 0, pictureWidth, pictureHeight, false};
+    // The larger of the two scales, so that the picture leaves no gap in either direction.
+    const int64_t acrossScaled = int64_t(pictureHeight) * columnWidth;  // height at the column's width
+    SkinFit fit = {columnWidth, dialogHeight, 0, columnWidth, 0, true};
+    if (acrossScaled >= int64_t(dialogHeight) * pictureWidth) {
+        fit.drawHeight = static_cast<int>(acrossScaled / pictureWidth);
+    } else {
+        fit.drawHeight = dialogHeight;
+        fit.drawWidth = static_cast<int>(int64_t(pictureWidth) * dialogHeight / pictureHeight);
+        fit.drawX = (columnWidth - fit.drawWidth) / 2;
+    }
+    return fit;
+}
+
 bool OfferDisplayMode(const DisplayModeRecord& mode) {
     return mode.width >= 640 && mode.height >= 480 && mode.bits >= 16 && mode.bits != 24;
 }

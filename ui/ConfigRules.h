@@ -23,6 +23,15 @@ int32_t SecondsFromPosition(int position);
 // "Show each quote for " + 150 -> "Show each quote for 2 mins, 30 secs".
 std::string DurationLabel(const char* prefix, int32_t seconds);
 
+// The skin picture covers the dialog's free column (its full width and the dialog's full
+// height) at one scale, centred across and cut at the foot when the shapes differ.
+struct SkinFit {
+    int width, height;                // of the column, and of the button showing the picture
+    int drawX, drawWidth, drawHeight;  // where the scaled picture is drawn in it
+    bool scaled;                      // false when the picture already has the column's size
+};
+SkinFit FitSkin(int pictureWidth, int pictureHeight, int columnWidth, int dialogHeight);
+
 struct DisplayModeRecord {
     int32_t width;
     int32_t height;

@@ -4,6 +4,8 @@
 # product's name, and the blue-and-gold wave rolling along the foot.
 # Drawn at four times the size and reduced, so edges stay smooth in the JPEG.
 # Usage: make-skin.sh OUT.jpg   (ImageMagick's convert; the URW Gothic font of fonts-urw-base35)
+# The lettering is drawn with URW Gothic Demi (Debian's fonts-urw-base35, AGPL-3 with the
+# font exception); the picture holds only the drawn letters, not the font.
 set -eu
 out=$1
 work=$(mktemp -d)

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -26,6 +27,7 @@ namespace {
 const char kCaption[] = "Zephyl Saver  v 1.0";
 const DWORD kOpenMs = 30000;
 const DWORD kEndMs = 15000;
+const char kProgramDllOverrides[] = "Software\\Wine\\AppDefaults\\ZephylSaver.scr\\DllOverrides";
 
 enum {
     kModes = 1024, kPlayMusic = 1059, kShuffle = 1060, kVolume = 1112, kQuality = 1118,
@@ -91,6 +93,7 @@ protected:
     }
     void TearDown() override {
         if (process_.Running()) process_.Kill();
+        wt::DeleteValue(HKEY_CURRENT_USER, kProgramDllOverrides, "ddraw");
         wt::ResetProductState(true);
     }
 
@@ -102,13 +105,66 @@ protected:
     uint32_t Dword(const char* name) { return wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, name).AsDword(); }
     std::string String(const char* name) { return wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, name).AsString(); }
 
-    // Starts /c and returns the settings dialog once it is on screen.
-    HWND Open() {
-        if (!process_.Start(scr_, "/c")) return nullptr;
-        HWND dialog = wt::WaitForWindow(process_.Id(), "#32770", kOpenMs);
-        if (dialog) wt::PumpFor(300);
-        return dialog;
+    // The settings OK stores, as the registry holds them.
+    struct Stored {
+        uint32_t playMusic, shuffleMusic, showQuotes;
+        std::string musicVol;
+        uint32_t quality, quoteDuration, quoteInterval;
+        std::string width, height, bits;
+    };
+    void ExpectStored(const Stored& s) {
+        EXPECT_EQ(Dword("PlayMusic"), s.playMusic);
+        EXPECT_EQ(Dword("ShuffleMusic"), s.shuffleMusic);
+        EXPECT_EQ(Dword("ShowQuotes"), s.showQuotes);
+        EXPECT_EQ(String("MusicVol"), s.musicVol);
+        EXPECT_EQ(Dword("Quality"), s.quality);
+        EXPECT_EQ(Dword("QuoteDuration"), s.quoteDuration);
+        EXPECT_EQ(Dword("QuoteInterval"), s.quoteInterval);
+        EXPECT_EQ(String("DispModeWidth"), s.width);
+        EXPECT_EQ(String("DispModeHeight"), s.height);
+        EXPECT_EQ(String("DispModeBits"), s.bits);
     }
+
+    // The settings dialog once it is on screen (not a message box before it), or null.
+    HWND WaitForSettings() {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < kOpenMs; wt::PumpFor(100)) {
+            for (HWND window : wt::WindowsOf(process_.Id(), "#32770")) {
+                if (IsWindowVisible(window) && Text(window) == kCaption) {
+                    wt::PumpFor(300);
+                    return window;
+                }
+            }
+        }
+        return nullptr;
+    }
+    // The skin picture sits in the top left corner, reaches almost to the controls beside
+    // it and down to the dialog's foot, and no visible control overlaps it.
+    void ExpectSkinFillsItsColumn() {
+        RECT skin, client;
+        GetWindowRect(Item(kSkin), &skin);
+        MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&skin), 2);
+        GetClientRect(dialog_, &client);
+        EXPECT_EQ(skin.left, 0);
+        EXPECT_EQ(skin.top, 0);
+        EXPECT_GE(skin.bottom, client.bottom - 2) << "the picture stops short of the dialog's foot";
+        EXPECT_NE(SendMessageA(Item(kSkin), BM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "no picture on the button";
+        LONG nearest = client.right;
+        for (HWND c = GetWindow(dialog_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            if (c == Item(kSkin) || !IsWindowVisible(c)) continue;
+            RECT r, overlap;
+            GetWindowRect(c, &r);
+            MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&r), 2);
+            nearest = std::min(nearest, r.left);
+            EXPECT_FALSE(IntersectRect(&overlap, &r, &skin)) << "control " << GetDlgCtrlID(c) << " (" << Text(c)
+                                                              << ") sits on the skin picture";
+            EXPECT_LE(r.right, client.right) << "control " << GetDlgCtrlID(c) << " is cut off";
+            EXPECT_LE(r.bottom, client.bottom) << "control " << GetDlgCtrlID(c) << " is cut off";
+        }
+        EXPECT_GE(skin.right, nearest * 9 / 10) << "the picture leaves a wide gap beside it";
+    }
+
+    // Starts /c and returns the settings dialog.
+    HWND Open() { return process_.Start(scr_, "/c") ? WaitForSettings() : nullptr; }
     HWND Item(int id) { return GetDlgItem(dialog_, id); }
     int Position(int id) { return int(SendMessageA(Item(id), TBM_GETPOS, 0, 0)); }
     bool Checked(int id) { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -155,9 +211,8 @@ TEST_F(ConfigDialog, ShowsTheRegistryAndOkWithoutChangesSavesItNormalised) {
     Seed({{"PlayMusic", 0}, {"ShuffleMusic", 1}, {"ShowQuotes", 1}, {"Quality", 512}, {"QuoteDuration", 12},
           {"QuoteInterval", 3}},
          {{"MusicVol", "200"}, {"DispModeWidth", "800"}, {"DispModeHeight", "600"}, {"DispModeBits", "16"}});
-    ASSERT_TRUE(dialog_ = Open());
+    ASSERT_TRUE(dialog_ = Open()) << "no dialog captioned \"" << kCaption << "\"";
 
-    EXPECT_EQ(Text(dialog_), kCaption);
     EXPECT_FALSE(Checked(kPlayMusic));
     EXPECT_TRUE(Checked(kShuffle));
     EXPECT_TRUE(Checked(kShowQuotes));
@@ -172,22 +227,7 @@ TEST_F(ConfigDialog, ShowsTheRegistryAndOkWithoutChangesSavesItNormalised) {
     EXPECT_EQ(Rows(), ExpectedModeRows());
     EXPECT_EQ(SelectedRow(), "800x600x16");
 
-    // The skin picture sits in the top left corner and no visible control overlaps it.
-    RECT skin;
-    GetWindowRect(Item(kSkin), &skin);
-    MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&skin), 2);
-    EXPECT_EQ(skin.left, 0);
-    EXPECT_EQ(skin.top, 0);
-    EXPECT_GT(skin.right - skin.left, 100) << "the picture button kept its template size";
-    EXPECT_NE(SendMessageA(Item(kSkin), BM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "no picture on the button";
-    for (HWND c = GetWindow(dialog_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        if (c == Item(kSkin) || !IsWindowVisible(c)) continue;
-        RECT r, overlap;
-        GetWindowRect(c, &r);
-        MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_FALSE(IntersectRect(&overlap, &r, &skin)) << "control " << GetDlgCtrlID(c) << " (" << Text(c)
-                                                          << ") sits on the skin picture";
-    }
+    ExpectSkinFillsItsColumn();
 
     // One tooltip per control; the pointer resting on "Help!" shows one.
     EXPECT_EQ(wt::WindowsOf(process_.Id(), "tooltips_class32").size(), 14u);
@@ -210,16 +250,24 @@ TEST_F(ConfigDialog, ShowsTheRegistryAndOkWithoutChangesSavesItNormalised) {
     SelectRow(0);
     Press(IDOK);
     ExpectEnds();
-    EXPECT_EQ(Dword("PlayMusic"), 0u);
-    EXPECT_EQ(Dword("ShuffleMusic"), 1u);
-    EXPECT_EQ(Dword("ShowQuotes"), 1u);
-    EXPECT_EQ(String("MusicVol"), "200");
-    EXPECT_EQ(Dword("Quality"), 2048u);
-    EXPECT_EQ(Dword("QuoteDuration"), 10u);
-    EXPECT_EQ(Dword("QuoteInterval"), 0u);
-    EXPECT_EQ(String("DispModeWidth"), "0");
-    EXPECT_EQ(String("DispModeHeight"), "0");
-    EXPECT_EQ(String("DispModeBits"), "0");
+    ExpectStored({0, 1, 1, "200", 2048, 10, 0, "0", "0", "0"});
+}
+
+TEST_F(ConfigDialog, TheLayoutHoldsAtEachScreenDpi) {
+    const char* const desktop = "Control Panel\\Desktop";
+    const wt::RegValue before = wt::ReadValue(HKEY_CURRENT_USER, desktop, "LogPixels");
+    for (uint32_t dpi : {96u, 120u, 144u}) {
+        SCOPED_TRACE(std::to_string(dpi) + " DPI");
+        ASSERT_TRUE(wt::WriteDword(HKEY_CURRENT_USER, desktop, "LogPixels", dpi));
+        ASSERT_TRUE(dialog_ = Open());
+        ExpectSkinFillsItsColumn();
+        Press(IDCANCEL);
+        ExpectEnds();
+    }
+    if (before.exists)
+        wt::WriteRaw(HKEY_CURRENT_USER, desktop, "LogPixels", before.type, before.data.data(), DWORD(before.data.size()));
+    else
+        wt::DeleteValue(HKEY_CURRENT_USER, desktop, "LogPixels");
 }
 
 TEST_F(ConfigDialog, OkStoresEveryChangedControl) {
@@ -251,16 +299,7 @@ TEST_F(ConfigDialog, OkStoresEveryChangedControl) {
     Press(IDOK);
     ExpectEnds();
 
-    EXPECT_EQ(Dword("PlayMusic"), 0u);
-    EXPECT_EQ(Dword("ShuffleMusic"), 1u);
-    EXPECT_EQ(Dword("ShowQuotes"), 1u);
-    EXPECT_EQ(String("MusicVol"), "155");
-    EXPECT_EQ(Dword("Quality"), 1536u);
-    EXPECT_EQ(Dword("QuoteDuration"), 5u);
-    EXPECT_EQ(Dword("QuoteInterval"), 65u);
-    EXPECT_EQ(String("DispModeWidth"), std::to_string(width));
-    EXPECT_EQ(String("DispModeHeight"), std::to_string(height));
-    EXPECT_EQ(String("DispModeBits"), std::to_string(bits));
+    ExpectStored({0, 1, 1, "155", 1536, 5, 65, std::to_string(width), std::to_string(height), std::to_string(bits)});
 }
 
 TEST_F(ConfigDialog, CancelLeavesTheRegistryAlone) {
@@ -426,10 +465,9 @@ TEST_F(ConfigDialog, SkinFailuresShowTheirBoxThenAWorkingDialogUnlessThePictureI
         EXPECT_EQ(box.text, c.text);
         wt::PressOk(box.window);
         if (c.dialogFollows) {
-            ASSERT_TRUE(dialog_ = wt::WaitForWindow(process_.Id(), "#32770", kOpenMs));
+            ASSERT_TRUE(dialog_ = WaitForSettings());
             wt::PumpFor(300);
-            EXPECT_EQ(Text(dialog_), kCaption);
-            EXPECT_EQ(Rows(), ExpectedModeRows());
+                    EXPECT_EQ(Rows(), ExpectedModeRows());
             EXPECT_EQ(SendMessageA(Item(kSkin), BM_GETIMAGE, IMAGE_BITMAP, 0), 0);
             Press(IDOK);
             ExpectEnds();
@@ -440,6 +478,30 @@ TEST_F(ConfigDialog, SkinFailuresShowTheirBoxThenAWorkingDialogUnlessThePictureI
     }
 }
 
+
+TEST_F(ConfigDialog, WithoutDirectDrawTheListOffersOnlyNoChange) {
+    Seed({}, {{"DispModeWidth", "800"}, {"DispModeHeight", "600"}, {"DispModeBits", "16"}});
+    ASSERT_TRUE(CopyFileA((wt::WindowsPath(ZEPHYL_FAILING_DDRAW_DIR) + "ddraw.dll").c_str(), (folder_ + "ddraw.dll").c_str(), FALSE));
+    // Wine takes a program's DLL load order from its registry, not from the environment
+    // a parent passes on: the program prefers the DLL beside it while this test runs.
+    ASSERT_TRUE(wt::WriteString(HKEY_CURRENT_USER, kProgramDllOverrides, "ddraw", "native,builtin"));
+    const bool started = process_.Start(scr_, "/c");
+    ASSERT_TRUE(started);
+
+    wt::MessageBoxInfo box;
+    ASSERT_TRUE(wt::WaitForMessageBox(process_.Id(), kOpenMs, box));
+    EXPECT_EQ(box.caption, "ERROR");
+    EXPECT_EQ(box.text, "There was a problem initializing DirectDraw.");
+    wt::PressOk(box.window);
+    ASSERT_TRUE(dialog_ = WaitForSettings());
+    wt::PumpFor(300);
+    EXPECT_EQ(Rows(), std::vector<std::string>{"No change"});
+    EXPECT_EQ(SelectedRow(), "No change");
+    Press(IDOK);
+    ExpectEnds();
+    EXPECT_NE(wt::LogText().find("DirectDrawCreateEx failed"), std::string::npos) << wt::LogText();
+    EXPECT_EQ(String("DispModeWidth"), "800") << "OK changed a mode nobody chose";
+}
 
 // The dialog's choices reach the next full-screen run: its display mode, the music on and
 // at the chosen volume, then (after a second visit to the dialog) no music.

@@ -47,6 +47,30 @@ TEST(ConfigRules, LabelText) {
     for (const auto& c : cases) EXPECT_EQ(DurationLabel(c.prefix, c.seconds), c.text);
 }
 
+TEST(ConfigRules, SkinCoversTheColumnAtOneScale) {
+    struct { int pw, ph, column, dialog; SkinFit fit; } cases[] = {
+        {178, 414, 178, 414, {178, 414, 0, 178, 414, false}},  // made for this size
+        {178, 414, 267, 604, {267, 604, 0, 267, 621, true}},   // 144 DPI: cut at the foot
+        {178, 414, 222, 540, {222, 540, -5, 232, 540, true}},  // taller: centred across
+        {178, 414, 128, 400, {128, 400, -21, 171, 400, true}}, // narrower font metrics
+        {0, 0, 178, 414, {0, 0, 0, 0, 0, false}},              // nothing to scale
+    };
+    for (const auto& c : cases) {
+        const SkinFit fit = FitSkin(c.pw, c.ph, c.column, c.dialog);
+        EXPECT_EQ(fit.width, c.fit.width) << c.column;
+        EXPECT_EQ(fit.height, c.fit.height) << c.column;
+        EXPECT_EQ(fit.drawX, c.fit.drawX) << c.column;
+        EXPECT_EQ(fit.drawWidth, c.fit.drawWidth) << c.column;
+        EXPECT_EQ(fit.drawHeight, c.fit.drawHeight) << c.column;
+        EXPECT_EQ(fit.scaled, c.fit.scaled) << c.column;
+        if (fit.scaled) {
+            EXPECT_LE(fit.drawX, 0) << "a gap at the left";
+            EXPECT_GE(fit.drawX + fit.drawWidth, fit.width) << "a gap at the right";
+            EXPECT_GE(fit.drawHeight, fit.height) << "a gap at the foot";
+        }
+    }
+}
+
 TEST(ConfigRules, OfferedModesAreFilteredAndSorted) {
     const std::vector<DisplayModeRecord> found = {
         {1024, 768, 32}, {640, 480, 8},  {800, 600, 16},  {1024, 768, 16}, {320, 240, 16},

@@ -69,16 +69,14 @@ INT_PTR CALLBACK RecordingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     return message == WM_INITDIALOG;
 }
 
-void Pump(DWORD ms) {
-    DWORD end = GetTickCount() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(10);
-    } while (static_cast<int>(end - GetTickCount()) > 0);
+// Moves the pointer; Wine reports the move to the window below only after an input event.
+void MovePointer(int x, int y) {
+    SetCursorPos(x, y);
+    INPUT nudge = {};
+    nudge.type = INPUT_MOUSE;
+    nudge.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &nudge, sizeof nudge);
+    wt::PumpFor(200);
 }
 
 class DialogHelpers : public ::testing::Test {
@@ -88,7 +86,7 @@ protected:
         dialog_ = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), tmpl_.Get(), nullptr, RecordingProc, 0);
         ASSERT_NE(dialog_, nullptr);
         originalDialogProc_ = GetWindowLongPtrA(dialog_, GWLP_WNDPROC);
-        Pump(100);
+        wt::PumpFor(100);
     }
     void TearDown() override {
         RemoveDialogKeyHook();
@@ -108,10 +106,10 @@ protected:
     void PressWithFocusOn(int id, WORD key) {
         SetForegroundWindow(dialog_);
         SetFocus(Item(id));
-        Pump(100);
+        wt::PumpFor(100);
         ASSERT_EQ(GetFocus(), Item(id));
         wt::PressKey(key);
-        Pump(300);
+        wt::PumpFor(300);
     }
     static bool Saw(HWND to, UINT message, WPARAM key) {
         for (const Key& k : g_keys)
@@ -166,6 +164,15 @@ TEST_F(DialogHelpers, PointerOverALinkUnderlinesItAndLeavingRestoresIt) {
     SendMessageA(link, WM_MOUSEMOVE, 0, MAKELPARAM(-20, 3));
     EXPECT_EQ(reinterpret_cast<HANDLE>(Font(kLinkA)), own);
     EXPECT_NE(GetCapture(), link);
+
+    // The same with the real pointer.
+    SetForegroundWindow(dialog_);
+    RECT rect;
+    GetWindowRect(link, &rect);
+    MovePointer(rect.left + 4, (rect.top + rect.bottom) / 2);
+    EXPECT_EQ(reinterpret_cast<HANDLE>(Font(kLinkA)), underline) << "the pointer over the link did not underline it";
+    MovePointer(rect.left + 4, rect.bottom + 40);
+    EXPECT_EQ(reinterpret_cast<HANDLE>(Font(kLinkA)), own) << "the underline stayed after the pointer left";
 }
 
 TEST_F(DialogHelpers, TooltipsAreTopMostSubclassingOnePerControlAndListed) {
@@ -213,7 +220,7 @@ TEST_F(DialogHelpers, HookForwardsKeysToTheTargetWhileAButtonHasTheFocus) {
     InstallDialogKeyHook(nested);
     g_keys.clear();
     wt::PressKey(VK_DELETE);
-    Pump(300);
+    wt::PumpFor(300);
     RemoveDialogKeyHook();
     DestroyWindow(nested);
     EXPECT_TRUE(Saw(nested, WM_KEYDOWN, VK_DELETE)) << "the nested dialog did not get Delete";
