@@ -108,10 +108,12 @@ INT_PTR CALLBACK CommentsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
     }
 }
 
+std::string ReportCopyPath() { return UserFolder + kReportCopyName; }
+
 void SeeReport(HWND dialog) {
     std::string text;
     ReadReportLog(Paths.logFile, text);
-    std::string copy = UserFolder + kReportCopyName;
+    std::string copy = ReportCopyPath();
     FILE* file = fopen(copy.c_str(), "wb");
     if (!file) {
         ZLOG(LogError, "Could not write " << copy);
@@ -160,6 +162,8 @@ INT_PTR CALLBACK OfferProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
             return FALSE;
         }
     case WM_DESTROY:
+        // The viewer has read the copy by now; it is not left in the user's folder.
+        DeleteFileA(ReportCopyPath().c_str());
         if (ss) {
             ss->ShowBugReport = IsDlgButtonChecked(dialog, IDC_REPORT_DONT_SHOW) == BST_CHECKED ? 0 : 1;
             ss->SaveSettings();

@@ -205,6 +205,7 @@ TEST_F(ErrorReport, SendsTheAnonymisedLogAndTheCommentsAndOffersTheSolution) {
 
     wt::PressOk(thanks.window);
     EXPECT_TRUE(program_.WaitExit(20000));
+    EXPECT_FALSE(wt::FileExists(wt::UserDataFolder() + "ZephylReport.txt")) << "the shown copy is removed";
     EXPECT_EQ(ShowBugReport(), 1u);
     EXPECT_EQ(server_.RequestCount(), 1);
 }
