@@ -172,7 +172,7 @@ void StartupFailure(const char* text) {
         ZLOG(LogInfo, "Calling SystemParametersInfo()");
         SetSaverRunning(false);
     }
-    ShowError(ss->Window, "ERROR", text);
+    ShowSetUpMessage(ss->Window, "ERROR", text);
     // A full-screen, top-most window left behind would hide the dialogs that follow the run.
     DestroySaverWindow();
     UnregisterClasses();
@@ -269,9 +269,22 @@ long RunSaverLoop() {
 
 float SaverAverageFps() { return AverageFrameRate(); }
 
+void ShowSetUpMessage(HWND owner, const char* caption, const char* text, UINT flags) {
+    if (ss) ss->MessageBoxUp = 1;
+    if (RunMode == ModeSaver) {
+        // The top-most saver window and the blanking windows cover every monitor while the
+        // scene is set up: they step aside (the run shows them again once it is up), and the
+        // box comes to the top.
+        ShowBlankingWindows(SW_HIDE);
+        if (hScrWindow && IsWindow(hScrWindow)) ShowWindow(hScrWindow, SW_HIDE);
+        flags |= MB_TOPMOST | MB_SETFOREGROUND;
+    }
+    MessageBoxA(owner, text, caption, MB_OK | flags);
+}
+
 void DoSaver(HWND parent, int showCommand) {
     ZLOG_FUNCTION("DoSaver");
-    if (!ss) return;
+    if (!ss) ZLOG_RETURN();
     hScrWindow = nullptr;
     hDC = nullptr;
     DisplayModeChanged = false;
@@ -280,7 +293,7 @@ void DoSaver(HWND parent, int showCommand) {
     if (!RegisterSaverClass(kSaverClassName, ScreenSaverProc, nullptr)) {
         ShowError(ss->Window, "Error", kRegisterFailedText);
         ZLOG(LogError, "RegisterClass() failed!");
-        return;
+        ZLOG_RETURN();
     }
     RequestedMode = {ss->DispModeWidth, ss->DispModeHeight, ss->DispModeBits};
 
@@ -288,10 +301,10 @@ void DoSaver(HWND parent, int showCommand) {
         gPreviewParent = parent;
         if (!CreatePreviewWindow(parent)) {
             UnregisterClasses();
-            return;
+            ZLOG_RETURN();
         }
     } else if (!CreateFullScreenWindow()) {
-        return;
+        ZLOG_RETURN();
     }
 
     if (!hScrWindow) {
@@ -304,7 +317,7 @@ void DoSaver(HWND parent, int showCommand) {
             DisplayModeChanged = false;
         }
         UnregisterClasses();
-        return;
+        ZLOG_RETURN();
     }
 
     if (RunMode == ModeSaver) SetSaverRunning(true);
@@ -313,33 +326,37 @@ void DoSaver(HWND parent, int showCommand) {
     if (!initStates(ScreenWidth, ScreenHeight)) {
         ZLOG(LogError, "initStates() failed!");
         StartupFailure("Problem encountered in initStates().");
-        return;
+        ZLOG_RETURN();
     }
     if (!initD3D(ScreenWidth, ScreenHeight)) {
         ZLOG(LogError, "initD3D() failed!");
         StartupFailure("Problem encountered in initD3D().");
-        return;
+        ZLOG_RETURN();
     }
 
     if (ss->PlayMusic && !StartMusic()) {
         ss->SetCriticalError(1);
-        // Owned by the saver window in a full-screen run: a box without owner would stay
-        // hidden behind the top-most saver window.
-        ShowError(RunMode == ModeSaver ? hScrWindow : parent, kSoundErrorCaption, kSoundErrorText,
-                  MB_ICONERROR);
+        ShowSetUpMessage(parent, kSoundErrorCaption, kSoundErrorText, MB_ICONERROR);
     }
 
     ZLOG(LogInfo, "Showing window via ShowWindow()");
     ShowBlankingWindows(showCommand);
     ShowWindow(hScrWindow, showCommand);
+    // After a set-up message the box had the activation: the keyboard belongs to the saver.
+    if (RunMode == ModeSaver) SetForegroundWindow(hScrWindow);
 
     GetCursorPos(&ss->CursorStart);
     ss->InputArmed = 1;
+    // A key or click during the set-up asked to leave; the close waited for the run to be up.
+    if (ss->CloseRequested) RequestClose();
     ResetFrameClock();
     ss->SetCrashFlag(0);
     ZLOG(LogInfo, "Entering main loop...");
 
     long frames = RunSaverLoop();
+    // The loop is over, also after a frame error with the window still up: nothing that
+    // happens to the window from here on is the user asking to leave.
+    ss->InputArmed = 0;
 
     ZLOG(LogInfo, "Exited main loop.");
     ZLOG(LogInfo, "Frames drawn: " << frames);
@@ -367,7 +384,7 @@ void DoSaver(HWND parent, int showCommand) {
 
     // After a frame error the loop ended with the window still there.
     DestroySaverWindow();
-    ss->InputArmed = 0;
     ZLOG(LogInfo, "UnregisterClass()");
     UnregisterClasses();
+    ZLOG_RETURN();
 }

@@ -83,7 +83,9 @@ LRESULT OnClose(HWND window, WPARAM wParam, LPARAM lParam) {
     CloseAction action = DecideClose(CurrentInputState(), ss->CloseRequested != 0, GetTickCount(),
                                      ss->InitTime, ss->PasswordDelay);
     if (action == CloseAction::Default) return DefWindowProcA(window, WM_CLOSE, wParam, lParam);
-    if (action == CloseAction::Ignore) return 0;
+    // A close asked for during the set-up would tear the scene down under its messages;
+    // the run asks again once it is up.
+    if (action == CloseAction::Ignore || action == CloseAction::Wait) return 0;
     ZLOG(LogInfo, "WM_CLOSE: Checking PasswordDelay");
     if (action == CloseAction::AskPassword) {
         ZLOG(LogInfo, "WM_CLOSE: GetTickCount() - ss->InitTime > 1000*ss->PasswordDelay");

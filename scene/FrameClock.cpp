@@ -49,7 +49,7 @@ double MeasureFrame() {
     const double ms = ElapsedMilliseconds(gClock.previous, now, gClock.frequency, gClock.highResolution);
     gClock.previous = now;
     gBook.AddFrame(ms);
-    gSmoothedStep = static_cast<float>(gStepFilter.Push(ms * kStepPerMillisecond));
+    gSmoothedStep = static_cast<float>(gStepFilter.Push(WaveMilliseconds(ms) * kStepPerMillisecond));
     return ms;
 }
 

@@ -46,10 +46,7 @@ D3DMATERIAL7 gMaterial = {};
 
 bool QuotesOn() { return ss && ss->ShowQuotes != 0 && gQuoteShowUp; }
 
-void ShowSceneError(const char* text) {
-    if (ss) ss->MessageBoxUp = 1;
-    MessageBoxA(nullptr, text, kErrorCaption, MB_OK | MB_ICONERROR);
-}
+void ShowSceneError(const char* text) { ShowSetUpMessage(nullptr, kErrorCaption, text, MB_ICONERROR); }
 
 LPDIRECT3DDEVICE7 Device() {
     cGraphicsLayer* g = Graphics();
@@ -129,9 +126,14 @@ bool LoadFlag() {
     // shows the flag at the default quality rather than no flag.
     const int kDefaultQuality = 2048;
     const int quality = ss && ss->Quality > 0 ? ss->Quality : kDefaultQuality;
+    // A flag with cells left without their texture would show white cells: that is no flag.
     if (!SplitImageIntoTiles(picture, *gFlag, quality <= 1024 ? 8 : 16, gMaxTextureSize, gColourDepth, false,
-                             true, quality))
+                             true, quality)) {
         ZLOG(LogError, "Could not make every tile of the flag");
+        ZLOG(LogError, kFlagImageError);
+        ShowSceneError(kFlagImageError);
+        return false;
+    }
     ZLOG(LogInfo, "Successfully exiting initStates()");
     picture.Release();
     return true;
@@ -174,6 +176,11 @@ bool initStates(int width, int height) {
         ZLOG(LogCritical, "Error creating Direct3D");
         return false;
     }
+    // The layer may have fallen back to 640 x 480: the scene draws at the size it got.
+    if (g->Width() > 0 && g->Height() > 0) {
+        gDrawWidth = g->Width();
+        gDrawHeight = g->Height();
+    }
     // Texture creation is the other thrower; a failure there ends the set-up the same way.
     try {
         NoteVideoAdapter(*g);
@@ -195,6 +202,12 @@ bool initD3D(int width, int height) {
     cGraphicsLayer* g = Graphics();
     LPDIRECT3DDEVICE7 device = Device();
     if (g && device) {
+        // The size the layer really drew at (after a 640 x 480 fall-back it differs from
+        // the size asked for).
+        if (gDrawWidth > 0 && gDrawHeight > 0) {
+            width = gDrawWidth;
+            height = gDrawHeight;
+        }
         g->SetProjectionMatrix(scene::ProjectionFor(width, height));
 
         SetRenderState(device, D3DRENDERSTATE_CULLMODE, D3DCULL_CW);
@@ -251,24 +264,29 @@ bool initD3D(int width, int height) {
         }
     }
     ZLOG(LogInfo, "Successfully exiting initD3D()");
-    return true;
+    ZLOG_RETURN(true);
 }
 
 bool GrabDesktop() {
     delete gDesktop;
     gDesktop = nullptr;
     if (gDrawWidth <= 0 || gDrawHeight <= 0) return false;
-    HDC screen = GetDC(nullptr);
-    if (!screen) return false;
+    // The screen's context goes back also when the texture creation throws.
+    struct ScreenDC {
+        HDC dc = GetDC(nullptr);
+        ~ScreenDC() {
+            if (dc) ReleaseDC(nullptr, dc);
+        }
+    } screen;
+    if (!screen.dc) return false;
     std::unique_ptr<cTexture> copy(new cTexture());
     copy->CreateForDepth(gDrawWidth, gDrawHeight, gColourDepth, kPlainSurface, 1);
     HDC dc = nullptr;
     bool ok = false;
     if (copy->Surface() && SUCCEEDED(copy->Surface()->GetDC(&dc))) {
-        ok = BitBlt(dc, 0, 0, gDrawWidth, gDrawHeight, screen, 0, 0, SRCCOPY) != 0;
+        ok = BitBlt(dc, 0, 0, gDrawWidth, gDrawHeight, screen.dc, 0, 0, SRCCOPY) != 0;
         copy->Surface()->ReleaseDC(dc);
     }
-    ReleaseDC(nullptr, screen);
     if (ok) gDesktop = copy.release();
     return ok;
 }
@@ -372,4 +390,5 @@ void CleanUp() {
     gFadeInEnabled = gFadeInDone = false;
     gFade = scene::FadeInClock();
     ZLOG(LogInfo, "Successfully exiting CleanUp()");
+    ZLOG_RETURN();
 }
