@@ -146,6 +146,7 @@ TEST(Installer, SilentInstallAndUninstallChangeExactlyWhatIsOurs) {
     SHCreateDirectoryExA(nullptr, otherFolder.c_str(), nullptr);
     ASSERT_TRUE(wt::WriteFile(otherFolder + "keep.txt", "the user's own file"));
     wt::DeleteTree(HKEY_LOCAL_MACHINE, wt::kProductKey);
+    const bool hadUserFolder = wt::FileExists(userFolder);
     RemoveTree(userFolder);
     // The user's data folder is made by the installer's set-up of the user's security.
     ASSERT_FALSE(wt::FileExists(userFolder)) << userFolder;
@@ -250,6 +251,8 @@ TEST(Installer, SilentInstallAndUninstallChangeExactlyWhatIsOurs) {
     wt::DeleteTree(HKEY_LOCAL_MACHINE, kOtherKey);
     DeleteFileA((otherFolder + "keep.txt").c_str());
     RemoveDirectoryA(otherFolder.c_str());
+    // The tests that follow find the data folder an earlier start of the program made.
+    if (hadUserFolder) SHCreateDirectoryExA(nullptr, userFolder.c_str(), nullptr);
 }
 
 }  // namespace
