@@ -5,11 +5,12 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "diag/Log.h"
 #include "scene/FrameRate.h"
+#include "scene/FrameStats.h"
 
 namespace {
 
@@ -46,16 +47,8 @@ float gSmoothedStep = 0.0f;
 
 // Benchmark figures of the drawn frames, kept only when the environment variable
 // ZEPHYL_FRAME_STATS is set: no clock reads are added to the frames of an ordinary run.
-struct FrameStats {
-    bool on = false;
-    long frames = 0;
-    int64_t firstFrame = 0;  // clock reading and processor time when the first frame ended
-    double firstCpuMs = 0.0;
-    int64_t lastFrame = 0;
-    double lastCpuMs = 0.0;
-    int64_t workTicks = 0;
-};
-FrameStats gStats;
+bool gStatsOn = false;
+FrameStats* gStats = nullptr;
 
 double ProcessCpuMs() {
     FILETIME created, exited, kernel, user;
@@ -70,44 +63,31 @@ double ProcessCpuMs() {
 
 void ResetFrameClock() {
     gClock.previous = gClock.Read();
-    if (!gStats.on) {
+    if (!gStatsOn) {
         const char* stats = std::getenv("ZEPHYL_FRAME_STATS");
-        gStats.on = stats && *stats;
+        gStatsOn = stats && *stats;
     }
 }
 
-int64_t BeginFrameWork() { return gStats.on ? gClock.Read() : 0; }
+int64_t MarkFrameWork() { return gStatsOn ? gClock.Read() : 0; }
 
-void EndFrameWork(int64_t start) {
-    if (!gStats.on) return;
+void EndFrameWork(int64_t start, int64_t drawStart) {
+    if (!gStatsOn) return;
     const int64_t now = gClock.Read();
-    // The figures run from the end of the first frame, so the set-up is not part of them.
-    if (gStats.frames == 0) {
-        gStats.firstFrame = now;
-        gStats.firstCpuMs = ProcessCpuMs();
-    } else {
-        gStats.workTicks += now - start;
-    }
-    ++gStats.frames;
-    gStats.lastFrame = now;
-    gStats.lastCpuMs = ProcessCpuMs();
+    if (!gStats) gStats = new FrameStats();
+    auto ms = [](int64_t from, int64_t to) {
+        return ElapsedMilliseconds(from, to, gClock.frequency, gClock.highResolution);
+    };
+    if (gStats->AddFrame(ms(0, now), ms(start, drawStart) * 1000.0, ms(drawStart, now) * 1000.0))
+        gStats->MarkCpu(ProcessCpuMs());
 }
 
 void LogFrameStats() {
-    if (!gStats.on || gStats.frames < 2) return;
-    const long frames = gStats.frames - 1;
-    const double wallMs = ElapsedMilliseconds(gStats.firstFrame, gStats.lastFrame, gClock.frequency,
-                                              gClock.highResolution);
-    const double cpuMs = gStats.lastCpuMs - gStats.firstCpuMs;
-    const double workUs =
-        ElapsedMilliseconds(0, gStats.workTicks, gClock.frequency, gClock.highResolution) * 1000.0 / frames;
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "Frame statistics: %ld frames in %.0f ms, %.1f fps, %.2f ms processor per frame, "
-                  "%.1f us own work per frame",
-                  frames, wallMs, wallMs > 0 ? frames * 1000.0 / wallMs : 0.0, cpuMs / frames, workUs);
-    ZLOG(LogInfo, text);
-    gStats = FrameStats();
+    if (!gStats) return;
+    const std::string summary = gStats->Summary();
+    if (!summary.empty()) ZLOG(LogInfo, "Frame statistics: " << summary);
+    delete gStats;
+    gStats = nullptr;
 }
 
 double MeasureFrame() {

@@ -24,9 +24,9 @@ double FrameMilliseconds();
 cStepFilter& FrameStepFilter();
 
 // Benchmark figures, kept only when the environment variable ZEPHYL_FRAME_STATS is set
-// (read by ResetFrameClock): BeginFrameWork at the start of a drawn frame and EndFrameWork
-// before its flip time the program's own work per frame; LogFrameStats writes the frame
-// rate, processor time per frame and own work per frame to the log and starts over.
-int64_t BeginFrameWork();
-void EndFrameWork(int64_t start);
+// (read by ResetFrameClock); otherwise these do nothing. A drawn frame takes a mark at its
+// start and one where its Direct3D calls begin, and ends with EndFrameWork before its flip;
+// LogFrameStats writes the figures (FrameStats) to the log and starts over.
+int64_t MarkFrameWork();
+void EndFrameWork(int64_t start, int64_t drawStart);
 void LogFrameStats();

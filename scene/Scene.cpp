@@ -324,7 +324,7 @@ bool FadeInFromDesktop(int milliseconds) {
 }
 
 void RenderFrame() {
-    const int64_t workStart = BeginFrameWork();
+    const int64_t workStart = MarkFrameWork();
     const double ms = MeasureFrame();
     cGraphicsLayer* g = Graphics();
     LPDIRECT3DDEVICE7 device = Device();
@@ -335,6 +335,7 @@ void RenderFrame() {
         gFlagStatesSet = false;
         return;
     }
+    const int64_t drawStart = MarkFrameWork();
     g->Clear(true, false, 0, 1.0f);
     // The device keeps its states between frames: the flag's are set again only after the
     // quote show or the fade-in changed them.
@@ -365,7 +366,7 @@ void RenderFrame() {
     // No device context of the back buffer here: taking one makes the renderer finish and copy
     // every frame for GDI, and the waiting flip of a one-back-buffer chain already keeps the
     // drawing from running ahead of the screen.
-    EndFrameWork(workStart);
+    EndFrameWork(workStart, drawStart);
     g->Flip(false);
 }
 

@@ -1,7 +1,8 @@
 // The real ZephylSaver.scr under Wine with the display switched off and on again during a
 // full-screen run: the system's console display state report is delivered to the saver
 // window (its setting record written into the saver's own memory, as the system does), and
-// the log and "AvgFps" show what the run drew while the display was dark.
+// the log and "AvgFps" show what the run drew while the display was dark; the music heard
+// on the null sink goes on in the dark and stops across a suspend of the machine.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/SoundRecorder.h"
 #include "support/WineTest.h"
 
 namespace {
@@ -123,6 +125,81 @@ TEST(SaverPower, NothingIsDrawnWhileTheDisplayIsOffAndTheRunStillEndsOnInput) {
     const double average = std::strtod(wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "AvgFps").AsString().c_str(),
                                        nullptr);
     EXPECT_GT(average, 0.5 * litFps) << "AvgFps " << average << ", lit " << litFps << " fps";
+}
+
+TEST(SaverPower, MusicGoesOnInTheDarkAndStopsAcrossASuspend) {
+    wt::ResetProductState(true);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "PlayMusic", 1);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShuffleMusic", 0);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "DefaultMusic", 0);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CustomMusic", 1);
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "MusicVol", "255");
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowQuotes", 0);
+    DeleteFileA(wt::LogPath().c_str());
+    const std::string folder = wt::InstallCopy("power-music");
+    const std::string first = folder + "first.wav", second = folder + "second.wav";
+    ASSERT_TRUE(wt::WriteFile(first, wt::ToneWav(3.0, 440)));
+    ASSERT_TRUE(wt::WriteFile(second, wt::ToneWav(6.0, 660)));
+    ASSERT_TRUE(wt::WriteFile(wt::UserPlaylist(), "#EXTM3U\r\n" + first + "\r\n" + second + "\r\n"));
+    ASSERT_GT(waveOutGetNumDevs(), 0u) << "no wave-out device: the test needs the PulseAudio null sink";
+    wt::SoundRecorder recorder;
+    ASSERT_TRUE(recorder.Start(folder));
+
+    wt::Process saver;
+    ASSERT_TRUE(saver.Start(folder + "ZephylSaver.scr", "/s"));
+    HWND window = wt::WaitForWindow(saver.Id(), "ZephylSaver", kStartMs);
+    ASSERT_NE(nullptr, window) << LogText();
+    ASSERT_TRUE(wt::WaitForLog("Entering main loop...", kStartMs)) << LogText();
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE,
+                                 saver.Id());
+    ASSERT_NE(nullptr, process);
+    // Dark from the start: the first song, the gap and the start of the second are heard
+    // without a frame drawn.
+    ASSERT_TRUE(SendDisplayState(process, window, 0));
+    wt::PumpFor(7500);
+    DWORD_PTR result = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(window, WM_POWERBROADCAST, 0x4 /* PBT_APMSUSPEND */, 0, SMTO_NORMAL, kLogMs,
+                                    &result));
+    wt::PumpFor(2000);
+    ASSERT_TRUE(SendMessageTimeoutA(window, WM_POWERBROADCAST, 0x12 /* PBT_APMRESUMEAUTOMATIC */, 0, SMTO_NORMAL,
+                                    kLogMs, &result));
+    wt::PumpFor(2000);
+    ASSERT_TRUE(SendDisplayState(process, window, 1));
+    wt::PumpFor(2500);  // the rest of the second song
+    wt::Recording recording;
+    EXPECT_TRUE(recorder.Stop(recording));
+    wt::PressKey(VK_ESCAPE);
+    ASSERT_TRUE(wt::WaitExitPumping(saver, kEndMs)) << LogText();
+    CloseHandle(process);
+    ChangeDisplaySettingsA(nullptr, 0);
+    DeleteFileA(wt::UserPlaylist().c_str());
+
+    const std::vector<double> tones = {440, 660};
+    std::vector<wt::Section> s = wt::Sections(recording, tones);
+    if (!s.empty() && s.front().tone == wt::kSilent) s.erase(s.begin());
+    const std::string heard = wt::Describe(s, tones);
+    ASSERT_GE(s.size(), 5u) << heard;
+    EXPECT_EQ(0, s[0].tone) << heard;
+    EXPECT_NEAR(3.0, s[0].loud, 0.3) << heard;
+    // The gap between songs runs on the wall clock while nothing is drawn.
+    EXPECT_EQ(wt::kSilent, s[1].tone) << heard;
+    EXPECT_GE(s[1].length, 1.9) << heard;
+    EXPECT_LE(s[1].length, 2.9) << heard;
+    EXPECT_EQ(1, s[2].tone) << heard;
+    // Suspended: the output is closed for the two seconds, and the song goes on after.
+    EXPECT_EQ(wt::kSilent, s[3].tone) << heard;
+    EXPECT_GE(s[3].length, 1.5) << heard;
+    EXPECT_EQ(1, s[4].tone) << heard;
+    EXPECT_NEAR(6.0, s[2].loud + s[4].loud, 0.6) << "the second song, heard in two parts; " << heard;
+
+    const std::string log = LogText();
+    EXPECT_NE(std::string::npos, log.find("Power: suspending, sound output closed")) << log;
+    EXPECT_NE(std::string::npos, log.find("Power: resumed, sound output reopened")) << log;
+    const std::vector<long> paused = NumbersAfter(log, kPaused);
+    const std::vector<long> resumed = NumbersAfter(log, kResumed);
+    ASSERT_EQ(1u, paused.size()) << log;
+    ASSERT_EQ(1u, resumed.size()) << log;
+    EXPECT_EQ(paused[0], resumed[0]) << "frames drawn while the display was off";
 }
 
 }  // namespace
