@@ -62,8 +62,21 @@ bool WaitForLines(const std::string& text, size_t count, DWORD ms) {
     return false;
 }
 
+// Starts a full-screen run of the installed copy and waits for its main loop; `process` can
+// write into the saver's memory (the caller closes it).
+void StartRun(const std::string& folder, wt::Process& saver, HWND& window, HANDLE& process) {
+    ASSERT_TRUE(saver.Start(folder + "ZephylSaver.scr", "/s"));
+    window = wt::WaitForWindow(saver.Id(), "ZephylSaver", kStartMs);
+    ASSERT_NE(nullptr, window) << LogText();
+    ASSERT_TRUE(wt::WaitForLog("Entering main loop...", kStartMs)) << LogText();
+    process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE, saver.Id());
+    ASSERT_NE(nullptr, process);
+}
+
 const char* const kPaused = "Drawing paused after ";
 const char* const kResumed = "Drawing resumed after ";
+
+using ::testing::Test;
 
 TEST(SaverPower, NothingIsDrawnWhileTheDisplayIsOffAndTheRunStillEndsOnInput) {
     wt::ResetProductState(true);
@@ -72,13 +85,10 @@ TEST(SaverPower, NothingIsDrawnWhileTheDisplayIsOffAndTheRunStillEndsOnInput) {
     DeleteFileA(wt::LogPath().c_str());
     const std::string folder = wt::InstallCopy("power");
     wt::Process saver;
-    ASSERT_TRUE(saver.Start(folder + "ZephylSaver.scr", "/s"));
-    HWND window = wt::WaitForWindow(saver.Id(), "ZephylSaver", kStartMs);
-    ASSERT_NE(nullptr, window) << LogText();
-    ASSERT_TRUE(wt::WaitForLog("Entering main loop...", kStartMs)) << LogText();
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE,
-                                 saver.Id());
-    ASSERT_NE(nullptr, process);
+    HWND window = nullptr;
+    HANDLE process = nullptr;
+    StartRun(folder, saver, window, process);
+    if (Test::HasFatalFailure()) return;
     EXPECT_NE(std::string::npos, LogText().find("Power: watching the console display state")) << LogText();
     wt::PumpFor(2000);
 
@@ -146,13 +156,10 @@ TEST(SaverPower, MusicGoesOnInTheDarkAndStopsAcrossASuspend) {
     ASSERT_TRUE(recorder.Start(folder));
 
     wt::Process saver;
-    ASSERT_TRUE(saver.Start(folder + "ZephylSaver.scr", "/s"));
-    HWND window = wt::WaitForWindow(saver.Id(), "ZephylSaver", kStartMs);
-    ASSERT_NE(nullptr, window) << LogText();
-    ASSERT_TRUE(wt::WaitForLog("Entering main loop...", kStartMs)) << LogText();
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE,
-                                 saver.Id());
-    ASSERT_NE(nullptr, process);
+    HWND window = nullptr;
+    HANDLE process = nullptr;
+    StartRun(folder, saver, window, process);
+    if (Test::HasFatalFailure()) return;
     // Dark from the start: the first song, the gap and the start of the second are heard
     // without a frame drawn.
     ASSERT_TRUE(SendDisplayState(process, window, 0));
