@@ -111,6 +111,7 @@ void SoundSystem::Close()
         std::lock_guard<std::mutex> g(m_lock);
         m_error = FMOD_ERR_NONE;
         m_initialised = false;
+        m_suspended = false;
         device = std::move(m_device);
     }
     // Stopping the device waits for its thread, which may be waiting for the lock.
@@ -120,6 +121,47 @@ void SoundSystem::Close()
         delete s;
     m_streams.clear();
     m_channels.clear();
+}
+
+void SoundSystem::SuspendOutput()
+{
+    std::unique_ptr<OutputDevice> device;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (!m_initialised || m_suspended)
+            return;
+        m_suspended = true;
+        device = std::move(m_device);
+    }
+    device.reset();
+    // What was mixed but not heard is gone with the device: it counts as played, so a song
+    // that ended inside it is over.
+    std::lock_guard<std::mutex> g(m_lock);
+    m_played = m_mixed;
+}
+
+bool SoundSystem::ResumeOutput()
+{
+    OutputConfig config;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (!m_initialised || !m_suspended)
+            return false;
+        config = m_config;
+    }
+    int error = FMOD_ERR_INIT;
+    std::unique_ptr<OutputDevice> device;
+    if (m_factory)
+        device = m_factory(config, *this, error);
+    std::lock_guard<std::mutex> g(m_lock);
+    if (!device)
+        return Fail(error == FMOD_ERR_NONE ? FMOD_ERR_INIT : error);
+    m_suspended = false;
+    m_device = std::move(device);
+    // A song paused before the suspend keeps the new output held, as the old one was.
+    if (m_held)
+        m_device->Hold(true);
+    return true;
 }
 
 FSOUND_STREAM* SoundSystem::StreamOpen(const char* nameOrData, unsigned mode, int offset, int length)

@@ -77,6 +77,12 @@ public:
     bool SetPaused(int channel, bool paused);
     bool IsPlaying(int channel) const;
 
+    // Across a suspend of the machine: closes the output device, keeping the streams,
+    // channels and their places; ResumeOutput opens it again with the same settings. Both
+    // do nothing when the system is not initialised (or not suspended).
+    void SuspendOutput();
+    bool ResumeOutput();
+
     void Render(int16_t* out, int frames) override;
     void Played(int frames) override;
 
@@ -119,6 +125,7 @@ private:
     mutable int m_error = FMOD_ERR_NONE;
     bool m_initialised = false;
     bool m_starting = false;
+    bool m_suspended = false;
     OutputConfig m_config;
     std::unique_ptr<OutputDevice> m_device;
     std::vector<Channel> m_channels;

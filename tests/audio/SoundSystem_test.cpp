@@ -530,3 +530,32 @@ TEST(SoundSystem, CallsDoNotWaitForASongBeingRead)
     EXPECT_TRUE(calls.get());
     EXPECT_TRUE(h.sys.StreamClose(s));
 }
+
+TEST(SoundSystem, SuspendClosesTheOutputAndResumeGoesOnWhereItStopped)
+{
+    Harness h;
+    h.sys.SuspendOutput();
+    EXPECT_FALSE(h.sys.ResumeOutput()) << "nothing to resume before Init";
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto wav = RampWav(100);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(wav));
+    h.Pull(10);
+    h.Pull(10, false);  // mixed but never heard: it goes with the closed device
+    h.sys.SuspendOutput();
+    EXPECT_TRUE(h.sys.IsPlaying(ch)) << "a suspended song has not ended";
+    EXPECT_EQ(h.opened, 1);
+
+    h.failWith = FMOD_ERR_ALLOCATED;
+    EXPECT_FALSE(h.sys.ResumeOutput()) << "the device is taken";
+    EXPECT_EQ(h.sys.GetError(), FMOD_ERR_ALLOCATED);
+    h.failWith = FMOD_ERR_NONE;
+    ASSERT_TRUE(h.sys.ResumeOutput());
+    EXPECT_EQ(h.opened, 2);
+    EXPECT_EQ(h.config.rate, 44100);
+    EXPECT_FALSE(h.sys.ResumeOutput()) << "already running";
+
+    auto out = h.Pull(5);
+    EXPECT_EQ(out[0], 2100) << "goes on at frame 20";
+    h.Pull(80);  // the last 75 frames, all heard
+    EXPECT_FALSE(h.sys.IsPlaying(ch));
+}
