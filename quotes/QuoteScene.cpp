@@ -1,0 +1,169 @@
+// The quote show's steps of the scene set-up, frame and clean-up.
+#include "quotes/QuoteScene.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/Globals.h"
+#include "app/SaverState.h"
+#include "content/Bundle.h"
+#include "diag/Log.h"
+#include "gfx/GraphicsLayer.h"
+#include "gfx/Texture.h"
+#include "quotes/QuoteShow.h"
+#include "saver/Saver.h"
+#include "scene/Scene.h"
+
+namespace {
+
+const char* const kErrorCaption = "ERROR";
+const char* const kImageBundleBox = "Could not open image bundle!";
+const char* const kImageBundleLog = "Could not open the image bundle!";
+const char* const kQuoteBundleBox = "Could not open quote bundle!";
+const char* const kQuoteBundleLog = "Could not open the quote bundle!";
+const char* const kImageCategory = "image";
+const char* const kLayoutCategory = "dims";
+const char* const kQuoteCategory = "quotes";
+// The family name the shipped caption font file declares.
+const char* const kCaptionFace = "Zephyl Script";
+
+Bundle gImages;
+Bundle gQuotes;
+BundleCategory* gPictureCategories[1] = {nullptr};
+std::vector<PictureLayout> gLayouts;
+std::vector<QuoteRecord> gQuoteRecords;
+QuoteShow* gShow = nullptr;
+int gMaxTextureLimit = 0;
+int gDepthOverride = 0;
+
+void ShowBundleError(const char* box, const char* log) {
+    if (ss) ss->MessageBoxUp = 1;
+    HWND owner = ss && ss->Window ? ss->Window : hScrWindow;
+    MessageBoxA(owner, box, kErrorCaption, MB_OK);
+    ZLOG(LogError, log);
+}
+
+bool OpenContent() {
+    if (!gImages.Open(Paths.imageBundle)) {
+        ShowBundleError(kImageBundleBox, kImageBundleLog);
+        return false;
+    }
+    gPictureCategories[0] = gImages.FindCategory(kImageCategory);
+    if (!gPictureCategories[0]) {
+        ZLOG(LogError, "Couldn't load image category!");
+        return false;
+    }
+    BundleCategory* dims = gImages.FindCategory(kLayoutCategory);
+    if (!dims) {
+        ZLOG(LogError, "Couldn't get dimensions category!");
+        return false;
+    }
+    ZLOG(LogInfo, "Getting images");
+    gLayouts.clear();
+    dims->ReadAll();
+    for (size_t i = 0; i < dims->EntryCount(); ++i) {
+        const BundleEntry* entry = dims->Entry(i);
+        PictureLayout layout;
+        if (entry->Data() && layout.Parse(entry->Data(), entry->Size()))
+            gLayouts.push_back(layout);
+        else
+            ZLOG(LogError, "Skipping the damaged picture layout " << entry->Name());
+    }
+
+    ZLOG(LogInfo, "Getting quotes");
+    if (!gQuotes.Open(Paths.quoteBundle)) {
+        ShowBundleError(kQuoteBundleBox, kQuoteBundleLog);
+        return false;
+    }
+    BundleCategory* quotes = gQuotes.FindCategory(kQuoteCategory);
+    if (!quotes) {
+        ZLOG(LogError, "Couldn't get quotes category!");
+        return false;
+    }
+    gQuoteRecords.clear();
+    quotes->ReadAll();
+    for (size_t i = 0; i < quotes->EntryCount(); ++i) {
+        const BundleEntry* entry = quotes->Entry(i);
+        QuoteRecord record;
+        if (entry->Data() && record.Parse(entry->Data(), entry->Size()))
+            gQuoteRecords.push_back(std::move(record));
+        else
+            ZLOG(LogError, "Skipping the damaged quote " << entry->Name());
+    }
+    quotes->FreeData();
+    return true;
+}
+
+int ShowTextureDepth() {
+    if (gDepthOverride) return gDepthOverride;
+    return HasRGBFormat(32) && HasAlphaFormat() ? 32 : 16;
+}
+
+bool SetUp(cTexture* shadow) {
+    cGraphicsLayer* g = Graphics();
+    if (!g) return false;
+    const D3DDEVICEDESC7& desc = g->GetDeviceDescription();
+    int maxTexture = int(std::min(desc.dwMaxTextureWidth, desc.dwMaxTextureHeight));
+    if (gMaxTextureLimit > 0) maxTexture = std::min(maxTexture, gMaxTextureLimit);
+    delete gShow;
+    gShow = new QuoteShow();
+    ZLOG(LogInfo, "Calling quoteShow->SetImages()");
+    gShow->SetImages(gPictureCategories, 1, gLayouts.data(), int(gLayouts.size()));
+    gShow->SetShadowTexture(shadow);
+    ZLOG(LogInfo, "Calling quoteShow->Init()");
+    gShow->Init(maxTexture, ShowTextureDepth(), Paths.fontFile, kCaptionFace, gQuoteRecords.data(),
+                int(gQuoteRecords.size()));
+    gShow->SetShadowTexture(shadow);
+    gShow->SetDuration(ss ? ss->QuoteDuration * 1000 : 10000);
+    gShow->SetInterval(ss ? ss->QuoteInterval * 1000 : 5000);
+    return true;
+}
+
+void FreeBundleData() {
+    if (gImages.IsOpen()) gImages.FreeData();
+}
+
+void Update(int ms) {
+    if (gShow) gShow->Update(ms);
+}
+
+void Draw() {
+    if (gShow) gShow->Draw();
+}
+
+void DestroyContent() {
+    // The show's workers read the records and the picture categories: they end first.
+    delete gShow;
+    gShow = nullptr;
+    gQuoteRecords.clear();
+    gLayouts.clear();
+}
+
+void Destroy() {
+    delete gShow;
+    gShow = nullptr;
+}
+
+}  // namespace
+
+void InstallQuoteShow() {
+    SceneQuoteHooks hooks;
+    hooks.openContent = OpenContent;
+    hooks.setUp = SetUp;
+    hooks.freeBundleData = FreeBundleData;
+    hooks.update = Update;
+    hooks.draw = Draw;
+    hooks.destroyContent = DestroyContent;
+    hooks.destroy = Destroy;
+    hooks.textureDepth = ShowTextureDepth;
+    SetSceneQuoteHooks(hooks);
+}
+
+QuoteShow* TheQuoteShow() { return gShow; }
+
+void SetQuoteShowLimits(int maxTextureSize, int textureDepth) {
+    gMaxTextureLimit = maxTextureSize;
+    gDepthOverride = textureDepth;
+}
