@@ -2,6 +2,7 @@
 #include "quotes/QuoteScene.h"
 
 #include <windows.h>
+#include <ddraw.h>
 
 #include <algorithm>
 #include <vector>
@@ -96,6 +97,33 @@ bool OpenContent() {
     return true;
 }
 
+// The soft frame is drawn black with the picture file's strength as alpha. The picture
+// loaders that render through GDI drop the alpha channel; the file repeats the strength as
+// its grey level, so the alpha is taken from that when every alpha byte came out the same.
+void PrepareShadow(cTexture* shadow) {
+    if (!shadow || !shadow->Surface()) return;
+    DDSURFACEDESC2 desc;
+    ZeroMemory(&desc, sizeof desc);
+    desc.dwSize = sizeof desc;
+    if (FAILED(shadow->Surface()->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) return;
+    if (desc.ddpfPixelFormat.dwRGBBitCount == 32 && desc.ddpfPixelFormat.dwRGBAlphaBitMask == 0xFF000000) {
+        BYTE* rows = static_cast<BYTE*>(desc.lpSurface);
+        const BYTE firstAlpha = rows[3];
+        bool alphaLost = true;
+        for (DWORD y = 0; y < desc.dwHeight && alphaLost; ++y)
+            for (DWORD x = 0; x < desc.dwWidth && alphaLost; ++x)
+                alphaLost = rows[desc.lPitch * LONG(y) + 4 * x + 3] == firstAlpha;
+        for (DWORD y = 0; y < desc.dwHeight; ++y) {
+            BYTE* p = rows + desc.lPitch * LONG(y);
+            for (DWORD x = 0; x < desc.dwWidth; ++x, p += 4) {
+                if (alphaLost) p[3] = p[2];
+                p[0] = p[1] = p[2] = 0;
+            }
+        }
+    }
+    shadow->Surface()->Unlock(nullptr);
+}
+
 int ShowTextureDepth() {
     if (gDepthOverride) return gDepthOverride;
     return HasRGBFormat(32) && HasAlphaFormat() ? 32 : 16;
@@ -107,6 +135,7 @@ bool SetUp(cTexture* shadow) {
     const D3DDEVICEDESC7& desc = g->GetDeviceDescription();
     int maxTexture = int(std::min(desc.dwMaxTextureWidth, desc.dwMaxTextureHeight));
     if (gMaxTextureLimit > 0) maxTexture = std::min(maxTexture, gMaxTextureLimit);
+    if (ShowTextureDepth() == 32) PrepareShadow(shadow);
     delete gShow;
     gShow = new QuoteShow();
     ZLOG(LogInfo, "Calling quoteShow->SetImages()");

@@ -104,10 +104,17 @@ public:
     void Update(int ms);
     void Draw();
 
+    // Reseeds the order's generator (a run seeds it with the time).
+    void SeedOrder(uint32_t seed) { m_order.Seed(seed); }
     // For the log and the tests.
     const QuoteRecord* Current() const { return m_current; }
     int QuotesShown() const { return m_shown; }
+    int QuoteCount() const { return m_count; }
+    const QuoteRecord* Quote(int i) const { return i >= 0 && i < m_count ? &m_quotes[i] : nullptr; }
+    HFONT CaptionFont() const { return m_caption ? m_caption->Font() : nullptr; }
+    const cFlag* PictureCloth() const { return m_picture; }
     float Alpha() const { return m_timeline.alpha; }
+    int QuoteTime() const { return m_timeline.quoteTime; }
     float Progress() const { return m_timeline.progress; }
     bool HasCaptions() const { return m_captionReady; }
     int CaptionCols() const { return m_cols; }

@@ -16,7 +16,7 @@ import subprocess
 import sys
 import tempfile
 
-SIZE = 64
+SIZE = 128
 INNER_LOW, INNER_HIGH = 0.2, 0.8
 PEAK = 0.82
 
