@@ -157,9 +157,17 @@ int CaptionTileSide(int side, int maxTexture) {
     return best;
 }
 
-float BrightnessScale(float n) { return n * (1.0f / 255.0f); }
+// Stored through a volatile float: the x87 unit of 32-bit builds would otherwise keep the
+// products at a higher precision than the 32-bit floats the alpha rule is defined with.
+float BrightnessScale(float n) {
+    volatile float scale = n * (1.0f / 255.0f);
+    return scale;
+}
 
-float BrightnessDivisor(float scale) { return scale * 765.0f; }
+float BrightnessDivisor(float scale) {
+    volatile float divisor = scale * 765.0f;
+    return divisor;
+}
 
 uint8_t AlphaFromBrightness(int sum, float divisor) {
     if (divisor <= 0.0f) return 255;

@@ -97,9 +97,10 @@ bool OpenContent() {
     return true;
 }
 
-// The soft frame is drawn black with the picture file's strength as alpha. The picture
-// loaders that render through GDI drop the alpha channel; the file repeats the strength as
-// its grey level, so the alpha is taken from that when every alpha byte came out the same.
+// The soft frame is drawn black with the picture file's strength as alpha. The file holds
+// the strength as its grey level (picture loaders that render through GDI keep at most a
+// mask of partial alpha), so the alpha is taken from the grey unless a loader delivered
+// partly transparent pixels of its own.
 void PrepareShadow(cTexture* shadow) {
     if (!shadow || !shadow->Surface()) return;
     DDSURFACEDESC2 desc;
@@ -108,11 +109,12 @@ void PrepareShadow(cTexture* shadow) {
     if (FAILED(shadow->Surface()->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) return;
     if (desc.ddpfPixelFormat.dwRGBBitCount == 32 && desc.ddpfPixelFormat.dwRGBAlphaBitMask == 0xFF000000) {
         BYTE* rows = static_cast<BYTE*>(desc.lpSurface);
-        const BYTE firstAlpha = rows[3];
         bool alphaLost = true;
         for (DWORD y = 0; y < desc.dwHeight && alphaLost; ++y)
-            for (DWORD x = 0; x < desc.dwWidth && alphaLost; ++x)
-                alphaLost = rows[desc.lPitch * LONG(y) + 4 * x + 3] == firstAlpha;
+            for (DWORD x = 0; x < desc.dwWidth && alphaLost; ++x) {
+                const BYTE a = rows[desc.lPitch * LONG(y) + 4 * x + 3];
+                alphaLost = a == 0 || a == 255;
+            }
         for (DWORD y = 0; y < desc.dwHeight; ++y) {
             BYTE* p = rows + desc.lPitch * LONG(y);
             for (DWORD x = 0; x < desc.dwWidth; ++x, p += 4) {

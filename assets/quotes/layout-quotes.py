@@ -25,11 +25,12 @@ from fontTools.ttLib import TTFont
 CELL_HEIGHT = 24          # CreateFont height: the cell (ascent + descent)
 SURFACE_W, SURFACE_H = 512, 256
 SHADOW = 2
-MAX_LINE = 320            # pixels; the program wraps at 510
+MAX_LINE = 300            # pixels; the program wraps at 510
 MAX_LINES = 4
 LINE_SLACK = 2            # pixels per line for the rasteriser's rounding of ascent and descent
-PAD_X, PAD_Y = 30, 22     # backdrop beyond the text box, each side, in pixels
-SCALE = 0.0042            # world units per caption pixel: about one screen pixel at 1024 x 768
+PAD_X, PAD_Y = 55, 24     # backdrop beyond the text box, each side, in pixels: room for
+                          # the script's swashes and the backdrop's soft edge
+SCALE = 0.0041            # world units per caption pixel: about one screen pixel at 1024 x 768
 PICTURE_X, FRAME = -1.2, 0.35
 START_Z, END_Z = 3.0, 2.5
 HALF_FOV_X = 0.77         # half the near plane's width over its distance: the same on 4:3 and 16:10

@@ -336,7 +336,7 @@ void FollowQuote(QuoteShowWine& t, const std::string& name, QuoteShots& out, boo
 }
 
 void ExpectQuoteSeen(const QuoteShots& s, bool frame, const std::string& what) {
-    EXPECT_GT(s.fullText.white, 80) << what << ": white caption pixels when fully visible";
+    EXPECT_GT(s.fullText.white, 40) << what << ": white caption pixels when fully visible";
     EXPECT_LT(s.fadingText.white, s.fullText.white) << what << ": the caption fades out";
     EXPECT_LT(s.pauseText.white, 20) << what << ": no caption in the pause";
     ASSERT_GT(s.picture.pixels, 1000) << what;

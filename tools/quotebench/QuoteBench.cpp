@@ -25,7 +25,7 @@ namespace {
 LRESULT CALLBACK BenchWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 struct Stats {
-    double median = 0, max = 0;
+    double median = 0, p90 = 0, max = 0;
     size_t frames = 0;
 };
 
@@ -35,6 +35,7 @@ Stats Summarise(std::vector<double> t) {
     if (t.empty()) return s;
     std::sort(t.begin(), t.end());
     s.median = t[t.size() / 2];
+    s.p90 = t[t.size() * 9 / 10];
     s.max = t.back();
     return s;
 }
@@ -80,7 +81,8 @@ bool Run(bool quotes, DWORD seconds, std::vector<double>& all, std::vector<doubl
 }
 
 void Print(const char* what, const Stats& s) {
-    std::printf("%-34s frames %6u  median %7.2f ms  max %7.2f ms\n", what, unsigned(s.frames), s.median, s.max);
+    std::printf("%-34s frames %6u  median %7.2f ms  90%% %7.2f ms  max %7.2f ms\n", what, unsigned(s.frames), s.median,
+                s.p90, s.max);
 }
 
 }  // namespace
@@ -122,8 +124,12 @@ int main(int argc, char** argv) {
     Print("quotes on", Summarise(on));
     Print("quotes on, while preparing a quote", Summarise(preparing));
     const Stats base = Summarise(off), prep = Summarise(preparing);
-    std::printf("longest preparing frame / median frame with quotes off: %.2f\n",
-                base.median > 0 ? prep.max / base.median : 0.0);
+    size_t over = 0;
+    for (double t : preparing)
+        if (t > 2 * base.median) ++over;
+    std::printf("longest preparing frame / median frame with quotes off: %.2f; preparing frames over twice that "
+                "median: %u of %u\n",
+                base.median > 0 ? prep.max / base.median : 0.0, unsigned(over), unsigned(preparing.size()));
     delete ss;
     ss = nullptr;
     return 0;
