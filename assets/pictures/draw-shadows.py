@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Draws the soft frame textures of the quote show.
 
-shadow5.png (32-bit with alpha): nearly opaque inside the square 0.2..0.8 and fading to
-nothing towards the border, so that the nine parts cut at 0.2 and 0.8 make a soft frame
-around a picture and the whole texture a soft backdrop behind a caption. Its grey level
-repeats the alpha: picture loaders that drop alpha still leave the strength to the program,
-which draws the shadow black.
+shadow5.png (32-bit with an alpha channel): the shadow's strength, nearly full inside the
+square 0.2..0.8 and fading to nothing towards the border, so that the nine parts cut at 0.2
+and 0.8 make a soft frame around a picture and the whole texture a soft backdrop behind a
+caption. The strength is its grey level and the alpha channel is opaque: the platform's
+picture loaders draw through GDI and keep at most a mask of partial alpha (Wine drops
+everything below half), while grey levels come through exactly. The program turns the grey
+into alpha and draws the shadow black.
 shadow7.png (no alpha, for 16-bit textures): the same strength as brightness, for the
 colour blending the 16-bit path uses (white darkens most).
 
@@ -42,7 +44,7 @@ def main():
         for i in range(SIZE):
             a = strength((i + 0.5) / SIZE, (j + 0.5) / SIZE)
             v = round(a * 255)
-            rgba += bytes((v, v, v, v))
+            rgba += bytes((v, v, v, 255))
             rgb += bytes((v, v, v))
     with tempfile.TemporaryDirectory() as work:
         pam = os.path.join(work, "s5.pam")
