@@ -102,7 +102,7 @@ bool SetUpQuoteShow() {
     }
     if (gQuoteHooks.openContent && !gQuoteHooks.openContent()) return false;
     { cTexture formats; }  // fills the texture format list
-    const bool deep = HasRGBFormat(32) && HasAlphaFormat();
+    const bool deep = gQuoteHooks.textureDepth ? gQuoteHooks.textureDepth() == 32 : HasRGBFormat(32) && HasAlphaFormat();
     const std::string& path = deep ? Paths.shadow5 : Paths.shadow7;
     const int depth = deep ? 32 : 16;
     ZLOG(LogInfo, "Loading shadow texture");

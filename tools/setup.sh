@@ -9,7 +9,7 @@ wine wine32:i386 wine64 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
 xvfb xauth x11-utils xdotool imagemagick
 pulseaudio pulseaudio-utils libpulse0:i386 libasound2-plugins:i386 sox libsox-fmt-all vorbis-tools
 libstb-dev fonts-dancingscript python3
-fonts-urw-base35"
+fonts-urw-base35 fontforge-nox python3-fonttools"
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
