@@ -211,27 +211,11 @@ bool SoundSystem::ChannelBusy(const Channel& c) const
     return c.stream && !(c.ended && m_played >= c.endFrame);
 }
 
-// Something of the channel's stream is queued for the output or about to be.
-bool SoundSystem::Audible(const Channel& c) const
-{
-    return ChannelBusy(c) && !c.paused;
-}
-
-void SoundSystem::Flush()
-{
-    if (m_device)
-        m_device->Flush();
-    m_held = false;
-}
-
 void SoundSystem::Detach(FSOUND_STREAM* stream)
 {
     if (stream->channel >= 0 && stream->channel < static_cast<int>(m_channels.size())) {
         Channel& c = m_channels[static_cast<size_t>(stream->channel)];
         if (c.stream == stream) {
-            // Its sound may be queued, or held by a pause: dropped at once.
-            if (Audible(c) || (m_held && c.paused && ChannelBusy(c)))
-                Flush();
             c.stream = nullptr;
             c.ended = false;
             c.paused = false;
@@ -292,9 +276,6 @@ int SoundSystem::StreamPlay(int channel, FSOUND_STREAM* stream)
     c.attachment = ++m_attachments;
     stream->needsRewind = false;
     stream->channel = index;
-    // The output holds a paused song's sound: a new one must be heard.
-    if (m_held)
-        Flush();
     return index;
 }
 
@@ -368,24 +349,7 @@ bool SoundSystem::SetVolume(int channel, int volume)
 bool SoundSystem::SetPaused(int channel, bool paused)
 {
     std::lock_guard<std::mutex> g(m_lock);
-    bool silenced = false;
-    bool ok = ForChannels(channel, [&](Channel& c) {
-        silenced = silenced || (paused && Audible(c));
-        c.paused = paused;
-    });
-    // The output stops where it is when nothing else is to be heard (its queue holds the
-    // paused songs' next frames, heard on resuming), and plays on when a song resumes.
-    bool othersAudible = false;
-    for (const Channel& c : m_channels)
-        othersAudible = othersAudible || Audible(c);
-    if (m_device && silenced && !othersAudible && !m_held) {
-        m_device->Hold(true);
-        m_held = true;
-    } else if (m_device && m_held && othersAudible) {
-        m_device->Hold(false);
-        m_held = false;
-    }
-    return ok;
+    return ForChannels(channel, [paused](Channel& c) { c.paused = paused; });
 }
 
 bool SoundSystem::IsPlaying(int channel) const
