@@ -158,9 +158,6 @@ bool SoundSystem::ResumeOutput()
         return Fail(error == FMOD_ERR_NONE ? FMOD_ERR_INIT : error);
     m_suspended = false;
     m_device = std::move(device);
-    // A song paused before the suspend keeps the new output held, as the old one was.
-    if (m_held)
-        m_device->Hold(true);
     return true;
 }
 
