@@ -10,7 +10,21 @@ int HexValue(char c) {
     return -1;
 }
 
-// Only plain names below the installation folder: no drive, no root, no "..".
+// CON, PRN, AUX, NUL, COM1..9, LPT1..9 (also CONIN$, CONOUT$), with or without an
+// extension and in any case: Windows opens the device, not a file, in every folder. A
+// serial port can keep the read waiting for ever.
+bool IsDeviceName(const std::string& part) {
+    std::string base = part.substr(0, part.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();  // "CON .txt" is CON too
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+// Only plain names below the installation folder: no drive, no root, no "..", no device.
 bool IsSafeRelativeName(const std::string& name) {
     if (name.empty() || name.size() > 255) return false;
     if (name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
@@ -19,7 +33,7 @@ bool IsSafeRelativeName(const std::string& name) {
         size_t end = name.find_first_of("\\/", start);
         if (end == std::string::npos) end = name.size();
         std::string part = name.substr(start, end - start);
-        if (part.empty() || part == "..") return false;
+        if (part.empty() || part == ".." || IsDeviceName(part)) return false;
         start = end + 1;
     }
     for (char c : name)

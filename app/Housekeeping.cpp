@@ -156,30 +156,39 @@ bool Sha256OfFile(const std::string& path, unsigned char digest[32]) {
     return true;
 }
 
-bool CheckInstalledFiles(const std::string& listPath, const std::string& installFolder) {
-    std::string text;
-    if (!ReadWholeFile(listPath, text, 1 << 20)) {
-        ZLOG(LogError, "Checksum list missing: " << listPath);
-        return false;
-    }
-    std::vector<CheckSumEntry> entries;
-    if (!ParseCheckSumList(text, entries)) {
-        ZLOG(LogError, "Checksum list malformed: " << listPath);
-        return false;
-    }
-    for (const CheckSumEntry& entry : entries) {
-        unsigned char digest[32];
-        if (!Sha256OfFile(installFolder + entry.name, digest) ||
-            memcmp(digest, entry.sha256.data(), 32) != 0) {
-            ZLOG(LogError, "Installed file missing or altered: " << entry.name);
+bool CheckInstalledFiles(const std::string& listPath, const std::string& installFolder, std::string* result) {
+    std::string note;
+    const bool intact = [&] {
+        std::string text;
+        if (!ReadWholeFile(listPath, text, 1 << 20)) {
+            note = "Checksum list missing: " + listPath;
             return false;
         }
-    }
-    return true;
+        std::vector<CheckSumEntry> entries;
+        if (!ParseCheckSumList(text, entries)) {
+            note = "Checksum list malformed: " + listPath;
+            return false;
+        }
+        for (const CheckSumEntry& entry : entries) {
+            unsigned char digest[32];
+            if (!Sha256OfFile(installFolder + entry.name, digest) ||
+                memcmp(digest, entry.sha256.data(), 32) != 0) {
+                note = "Installed file missing or altered: " + entry.name;
+                return false;
+            }
+        }
+        note = "Installed files intact: " + std::to_string(entries.size()) + " checked against " + listPath;
+        return true;
+    }();
+    if (result) *result = note;
+    return intact;
 }
 
-bool InstalledFileCheck() {
+bool InstalledFileCheck(std::string* result) {
     std::string windows = WindowsFolder();
-    if (windows.empty()) return false;
-    return CheckInstalledFiles(windows + kCheckSumFile, ProgramFolder);
+    if (windows.empty()) {
+        if (result) *result = "Checksum list missing: no Windows folder";
+        return false;
+    }
+    return CheckInstalledFiles(windows + kCheckSumFile, ProgramFolder, result);
 }

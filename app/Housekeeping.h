@@ -17,11 +17,13 @@ void DeleteFolderTree(const std::string& path);
 
 // True when every file listed in chk.sum (Windows folder) exists in the program folder
 // with the listed SHA-256; false when one is missing or altered, or the list is missing
-// or malformed.
-bool InstalledFileCheck();
+// or malformed. The check runs before the log is open: its result, as one log line, goes
+// to `result` when given.
+bool InstalledFileCheck(std::string* result = nullptr);
 
 // The same check with explicit locations (the list file and the installation folder).
-bool CheckInstalledFiles(const std::string& listPath, const std::string& installFolder);
+bool CheckInstalledFiles(const std::string& listPath, const std::string& installFolder,
+                         std::string* result = nullptr);
 
 // SHA-256 of a whole file; false when it cannot be opened or read.
 bool Sha256OfFile(const std::string& path, unsigned char digest[32]);

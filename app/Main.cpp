@@ -3,12 +3,14 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstring>
 #include <sstream>
 #include <string>
 
 #include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/Housekeeping.h"
+#include "app/Paths.h"
 #include "app/SaverState.h"
 #include "diag/Log.h"
 #include "net/ErrorReport.h"
@@ -16,6 +18,7 @@
 #include "saver/Password.h"
 #include "saver/Saver.h"
 #include "ui/ConfigDialog.h"
+#include "ui/CustomMusicDialog.h"
 
 namespace {
 
@@ -40,17 +43,20 @@ bool FolderExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The user's application-data folder + "\Telmoro\Zephyl\"; made (with its record and the
-// open machine keys) the first time this user runs the program.
+// The user's application-data folder + "\Telmoro\Zephyl\" (the temporary folder stands in
+// when there is none); made (with its record and the open machine keys) the first time this
+// user runs the program. Empty when no folder can be had: the run keeps no log.
 void PrepareUserFolder() {
     char appData[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData)))
         appData[0] = '\0';
-    std::string base(appData);
-    if (!base.empty() && base.back() == '\\') base.pop_back();
-    UserFolder = base + "\\Telmoro\\Zephyl\\";
-    if (FolderExists(UserFolder)) return;
-    CreateDirectoryA((base + "\\Telmoro").c_str(), nullptr);
+    char temp[MAX_PATH] = {};
+    const DWORD n = GetTempPathA(MAX_PATH, temp);
+    if (n == 0 || n >= MAX_PATH) temp[0] = '\0';
+    UserFolder = ChooseUserFolder(appData, temp);
+    if (UserFolder.empty() || FolderExists(UserFolder)) return;
+    const std::string telmoro = UserFolder.substr(0, UserFolder.size() - std::strlen("Zephyl\\"));
+    CreateDirectoryA(telmoro.c_str(), nullptr);
     CreateDirectoryA(UserFolder.c_str(), nullptr);
     InitialSecurity(UserFolder);
 }
@@ -81,17 +87,21 @@ public:
             return true;
         }
         CloseHandle(m_handle);
-        m_handle = OpenMutexA(SYNCHRONIZE, FALSE, kMutexName);
-        if (!m_handle) return true;
-        DWORD r = WaitForSingleObject(m_handle, kMutexWaitMs);
+        HANDLE waited = OpenMutexA(SYNCHRONIZE, FALSE, kMutexName);
+        m_handle = nullptr;
+        if (!waited) return true;
+        DWORD r = WaitForSingleObject(waited, kMutexWaitMs);
         if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) {
-            CloseHandle(m_handle);
-            m_handle = nullptr;
+            CloseHandle(waited);
             return false;
         }
-        ReleaseMutex(m_handle);
-        CloseHandle(m_handle);
+        // The wait made this thread the owner; releasing it here would let the next waiting
+        // start through while this one runs. The mutex is opened once more with full access
+        // (for the release at the end) before the waiting handle goes, so that it cannot
+        // vanish in between: CreateMutex finds it (ERROR_ALREADY_EXISTS, the initial-owner
+        // argument ignored) and it stays this thread's from the wait.
         m_handle = CreateMutexA(nullptr, TRUE, kMutexName);
+        CloseHandle(waited);
         m_owned = m_handle != nullptr;
         return true;
     }
@@ -179,8 +189,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     ss->LoadSystemSaverSettings();
     ss->LoadSettings();
 
+    // The installed-file check runs before the log is open; its result is logged once it is.
+    std::string checkResult;
     if (ss->CriticalError == 1 || ss->CriticalError == 2) {
-        if (!InstalledFileCheck()) {
+        if (!InstalledFileCheck(&checkResult)) {
             ShowCorruptedFiles();
             ForgetFailedRun();
             delete ss;
@@ -196,7 +208,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     ss->SetCriticalError(0);
 
     if (ss->CrashFlag || ss->DoChecksum) {
-        if (!InstalledFileCheck()) {
+        if (!InstalledFileCheck(&checkResult)) {
             ShowCorruptedFiles();
             delete ss;
             ss = nullptr;
@@ -210,11 +222,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         ss->SetDoChecksum(1);
     }
 
-    if (ss->DebugLog) {
+    if (ss->DebugLog && !Paths.logFile.empty()) {
         gLog = new cLog(Paths.logFile);
         gLog->Start();
         ZLOG(LogInfo, kProductName << " started.");
         ZLOG(LogInfo, "Version: " << kVersion);
+        if (!checkResult.empty()) ZLOG(LogInfo, checkResult);
     }
 
     if (command.action == StartAction::Install) {
@@ -238,6 +251,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         break;
     case ModeConfig:
         ZLOG(LogInfo, "In config mode...Initializing dialog structures.");
+        PrepareSongOpenDialogs(hparwnd);
         ZLOG(LogInfo, "Opening dialog box");
         RunConfigDialog(hparwnd);
         break;

@@ -41,6 +41,14 @@ PathParts SplitPath(const std::string& path) {
     return parts;
 }
 
+std::string ChooseUserFolder(const std::string& appData, const std::string& tempFolder) {
+    for (std::string base : {appData, tempFolder}) {
+        while (!base.empty() && (base.back() == '\\' || base.back() == '/')) base.pop_back();
+        if (!base.empty()) return base + "\\Telmoro\\Zephyl\\";
+    }
+    return std::string();
+}
+
 ContentPaths MakeContentPaths(const std::string& programFolder, const std::string& userFolder,
                               const std::string& loginName) {
     ContentPaths p;
@@ -54,8 +62,10 @@ ContentPaths MakeContentPaths(const std::string& programFolder, const std::strin
     p.shadow7 = programFolder + kShadow7Name;
     p.playlistName = loginName.empty() ? std::string(kDefaultPlaylistName)
                                        : loginName.substr(0, kMaxLoginName) + ".M3U";
-    p.customPlaylist = userFolder + p.playlistName;
-    p.logFile = userFolder + kLogFileName;
+    if (!userFolder.empty()) {
+        p.customPlaylist = userFolder + p.playlistName;
+        p.logFile = userFolder + kLogFileName;
+    }
     return p;
 }
 

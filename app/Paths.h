@@ -39,7 +39,13 @@ struct ContentPaths {
     std::string logFile;         // UserFolder + "ZephylLog.txt"
 };
 
-// loginName empty means it could not be read.
+// The per-user data folder: the application-data folder + "\Telmoro\Zephyl\", or, when
+// that folder cannot be had (empty), the same below the temporary folder; empty when
+// neither is known. Never a folder at the root of the current drive.
+std::string ChooseUserFolder(const std::string& appData, const std::string& tempFolder);
+
+// loginName empty means it could not be read. An empty userFolder (none could be had)
+// leaves the custom playlist and the log file empty: the run keeps no log and no playlist.
 ContentPaths MakeContentPaths(const std::string& programFolder, const std::string& userFolder,
                               const std::string& loginName);
 

@@ -37,6 +37,7 @@ function(zephyl_make_dist)
   add_custom_target(dist ALL
     COMMAND ${CMAKE_COMMAND} "-DFILES=${files_arg}" "-DDEST=${ZEPHYL_DIST_DIR}"
             -P ${CMAKE_SOURCE_DIR}/cmake/MakeDist.cmake
+    BYPRODUCTS ${ZEPHYL_DIST_DIR}/chk.sum
     COMMENT "Copying installable files to ${ZEPHYL_DIST_DIR}"
     VERBATIM)
   add_dependencies(dist ZephylSaver ${targets})

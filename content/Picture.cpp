@@ -141,6 +141,8 @@ bool Picture::FinishLoad(IPicture* picture, HRESULT result, int32_t pixelWidth, 
 }
 
 bool Picture::LoadFromMemory(const void* bytes, size_t size) {
+    // Whatever fails below, the previous picture is gone: a failed load leaves the object empty.
+    Release();
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
     if (!block) return false;
     void* locked = bytes ? GlobalLock(block) : nullptr;
@@ -155,7 +157,6 @@ bool Picture::LoadFromMemory(const void* bytes, size_t size) {
         GlobalFree(block);
         return false;
     }
-    Release();
     ScopedCom com;
     IPicture* picture = nullptr;
     const LONG streamSize = size > LONG(std::numeric_limits<LONG>::max()) ? std::numeric_limits<LONG>::max() : LONG(size);
@@ -169,6 +170,7 @@ bool Picture::LoadFromMemory(const void* bytes, size_t size) {
 }
 
 bool Picture::LoadFromFile(const char* path) {
+    Release();
     if (!path) return false;
     // A longer path would be cut short and could name another file.
     if (std::strlen(path) >= MAX_PATH) return false;
@@ -176,7 +178,6 @@ bool Picture::LoadFromFile(const char* path) {
     std::strcpy(narrow, path);
     wchar_t wide[MAX_PATH];
     if (MultiByteToWideChar(CP_ACP, 0, narrow, -1, wide, MAX_PATH) == 0) return false;
-    Release();
     ScopedCom com;
     IPicture* picture = nullptr;
     HRESULT result = OleLoadPicturePath(wide, nullptr, 0, 0, IID_IPicture, reinterpret_cast<void**>(&picture));

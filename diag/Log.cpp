@@ -91,8 +91,11 @@ const char* cLog::Prefix(uint32_t level) {
                              local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
                              local.tm_sec);
     if (used < 0) used = 0;
+    // snprintf reports the length it wanted; a cut head holds one character less than its
+    // room (the terminating zero), and the indent follows right after what was written.
+    const size_t headRoom = sizeof m_prefix - kIndentRoom - 1;
     size_t pos = static_cast<size_t>(used);
-    if (pos > sizeof m_prefix - kIndentRoom - 1) pos = sizeof m_prefix - kIndentRoom - 1;
+    if (pos > headRoom - 1) pos = headRoom - 1;
 
     int indent = m_indent < kIndentRoom ? m_indent : kIndentRoom;
     for (int i = 0; i < indent; ++i) {
@@ -166,7 +169,7 @@ LogFunctionTrace::LogFunctionTrace(const char* name, const char* source, int lin
 
 LogFunctionTrace::~LogFunctionTrace() {
     if (gLog) {
-        gLog->SetSource(m_source, m_line);
+        gLog->SetSource(m_source, m_exitLine > 0 ? m_exitLine : m_line);
         gLog->Exit(std::string("Exit function: ") + m_name + "()", LogFunction);
     }
 }

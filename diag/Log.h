@@ -88,6 +88,9 @@ constexpr const char* LogSourceName(const char* path) {
 #define ZLOG_EXIT(level, expr) ZLOG_CALL(Exit, level, expr)
 
 // Function trace: "Enter function: name()" here, "Exit function: name()" on every way out.
+// The exit line carries the line of the ZLOG_RETURN the function left by, so that the
+// reader of the log can tell which way out was taken; a function left by an exception
+// carries the line of its entry.
 class LogFunctionTrace {
 public:
     LogFunctionTrace(const char* name, const char* source, int line);
@@ -95,10 +98,20 @@ public:
     LogFunctionTrace(const LogFunctionTrace&) = delete;
     LogFunctionTrace& operator=(const LogFunctionTrace&) = delete;
 
+    void Leaving(int line) { m_exitLine = line; }
+
 private:
     const char* m_name;
     const char* m_source;
     int m_line;
+    int m_exitLine = 0;
 };
 
 #define ZLOG_FUNCTION(name) LogFunctionTrace zlogTrace_(name, LogSourceName(__FILE__), __LINE__)
+// Every return of a function traced with ZLOG_FUNCTION, including the last one of a
+// function that returns nothing: ZLOG_RETURN(); or ZLOG_RETURN(true);
+#define ZLOG_RETURN(...)                \
+    do {                                \
+        zlogTrace_.Leaving(__LINE__);   \
+        return __VA_ARGS__;             \
+    } while (0)

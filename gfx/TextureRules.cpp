@@ -53,6 +53,11 @@ bool ListHasAlphaFormat(const std::vector<PixelFormat>& formats) {
                        [](const PixelFormat& f) { return (f.flags & kPfAlphaPixels) != 0; });
 }
 
+int TextureDepthFor(int displayDepth, const std::vector<PixelFormat>& formats) {
+    if (displayDepth == 32 || displayDepth == 16) return displayDepth;
+    return FindMatchingFormat(formats, kTextureFormat32) >= 0 ? 32 : 16;
+}
+
 namespace TextureFormats {
 namespace {
 std::mutex gMutex;

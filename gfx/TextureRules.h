@@ -21,6 +21,11 @@ int MipLevelCount(int width, int height, int requested);
 int FindMatchingFormat(const std::vector<PixelFormat>& formats, const PixelFormat& requested);
 bool ListHasRGBFormat(const std::vector<PixelFormat>& formats, uint32_t bits);
 bool ListHasAlphaFormat(const std::vector<PixelFormat>& formats);
+// The depth (32 or 16) of the textures a picture is drawn into for a back buffer of
+// `displayDepth` bits. 32 and 16 stay; any other depth (a 24- or 8-bit desktop, seen by a
+// preview) has no texture format of its own and takes the 32-bit ARGB format when the
+// device lists it, the 16-bit one otherwise.
+int TextureDepthFor(int displayDepth, const std::vector<PixelFormat>& formats);
 
 // The process-wide list of texture formats and the mipmap-filter flag of the device.
 // Filled once (by cTexture); thread-safe.

@@ -15,6 +15,7 @@
 #include "content/Bundle.h"
 #include "diag/Log.h"
 #include "music/MusicPlayer.h"
+#include "saver/Saver.h"
 #include "scene/FrameClock.h"
 
 namespace {
@@ -42,10 +43,7 @@ public:
 
 class SaverMusicHost : public MusicHost {
 public:
-    void ShowInitError(const std::string& text) override {
-        ss->MessageBoxUp = 1;
-        MessageBoxA(ss->Window, text.c_str(), kInitErrorCaption, MB_OK);
-    }
+    void ShowInitError(const std::string& text) override { ShowSetUpMessage(ss->Window, kInitErrorCaption, text.c_str()); }
     void SetCriticalError(int value) override { ss->SetCriticalError(value); }
     std::string DocumentsFolder() override {
         char path[MAX_PATH] = {};

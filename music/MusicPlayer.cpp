@@ -115,7 +115,7 @@ bool MusicPlayer::Init(const MusicSettings& settings) {
             m_host.ShowInitError(FmodErrorText(m_sound.GetError()));
             m_playMusic = 0;
             ZLOG(LogError, "FSOUND_Init() returned an error!");
-            return false;
+            ZLOG_RETURN(false);
         }
         m_sound.SetVolume(FSOUND_ALL, m_volume);
         m_stream = nullptr;
@@ -124,9 +124,9 @@ bool MusicPlayer::Init(const MusicSettings& settings) {
         if (!settings.customMusic && !settings.defaultMusic) {
             // Nothing to play and nothing to say: the run stays silent.
             ZLOG(LogInfo, kInitExit);
-            return true;
+            ZLOG_RETURN(true);
         }
-        if (!InitSongs(settings)) return FailNoSongs();
+        if (!InitSongs(settings)) ZLOG_RETURN(FailNoSongs());
 
         if (settings.shuffleMusic) {
             ZLOG(LogInfo, "Shuffling music list.");
@@ -140,17 +140,17 @@ bool MusicPlayer::Init(const MusicSettings& settings) {
             m_index = i;
             OpenSong(entry);
         }
-        if (!m_stream) return FailNoSongs();
+        if (!m_stream) ZLOG_RETURN(FailNoSongs());
 
         StartSong();
         ZLOG(LogInfo, kInitExit);
-        return true;
+        ZLOG_RETURN(true);
     } catch (...) {
         ZLOG(LogCritical, "Exception caught in initSound()!");
         m_playMusic = 0;
         m_host.SetCriticalError(1);
         ZLOG(LogInfo, kInitExit);
-        return true;
+        ZLOG_RETURN(true);
     }
 }
 
@@ -307,4 +307,5 @@ void MusicPlayer::Shutdown() {
     ZLOG(LogInfo, "Closing FMOD (FSOUND_Close())");
     m_sound.Close();
     ZLOG(LogInfo, "Successfully exiting ShutdownSound()");
+    ZLOG_RETURN();
 }

@@ -10,6 +10,7 @@
 #include "diag/Log.h"
 #include "saver/MainLoop.h"
 #include "saver/Monitors.h"
+#include "saver/Power.h"
 #include "saver/SaverWindow.h"
 #include "scene/FrameClock.h"
 #include "scene/Scene.h"
@@ -172,7 +173,7 @@ void StartupFailure(const char* text) {
         ZLOG(LogInfo, "Calling SystemParametersInfo()");
         SetSaverRunning(false);
     }
-    ShowError(ss->Window, "ERROR", text);
+    ShowSetUpMessage(ss->Window, "ERROR", text);
     // A full-screen, top-most window left behind would hide the dialogs that follow the run.
     DestroySaverWindow();
     UnregisterClasses();
@@ -262,6 +263,21 @@ long RunSaverLoop() {
         ZLOG(LogError, text);
         ss->SetCriticalError(2);
     };
+    steps.dark = DisplayDark;
+    steps.waitDark = [] {
+        // Awake often enough for the music's gap between songs; the time goes to the music
+        // only, never to the frame clock.
+        WaitForMessageOrTimeout(ss->PlayMusic ? 50 : 1000);
+        MeasureIdle();
+    };
+    steps.darkChanged = [](bool dark, long frames) {
+        if (dark) {
+            ZLOG(LogInfo, "Drawing paused after " << frames << " frames");
+        } else {
+            ZLOG(LogInfo, "Drawing resumed after " << frames << " frames");
+            ResetFrameClock();
+        }
+    };
     return RunMainLoop(steps, QuitRequested);
 }
 
@@ -269,9 +285,22 @@ long RunSaverLoop() {
 
 float SaverAverageFps() { return AverageFrameRate(); }
 
+void ShowSetUpMessage(HWND owner, const char* caption, const char* text, UINT flags) {
+    if (ss) ss->MessageBoxUp = 1;
+    if (RunMode == ModeSaver) {
+        // The top-most saver window and the blanking windows cover every monitor while the
+        // scene is set up: they step aside (the run shows them again once it is up), and the
+        // box comes to the top.
+        ShowBlankingWindows(SW_HIDE);
+        if (hScrWindow && IsWindow(hScrWindow)) ShowWindow(hScrWindow, SW_HIDE);
+        flags |= MB_TOPMOST | MB_SETFOREGROUND;
+    }
+    MessageBoxA(owner, text, caption, MB_OK | flags);
+}
+
 void DoSaver(HWND parent, int showCommand) {
     ZLOG_FUNCTION("DoSaver");
-    if (!ss) return;
+    if (!ss) ZLOG_RETURN();
     hScrWindow = nullptr;
     hDC = nullptr;
     DisplayModeChanged = false;
@@ -280,7 +309,7 @@ void DoSaver(HWND parent, int showCommand) {
     if (!RegisterSaverClass(kSaverClassName, ScreenSaverProc, nullptr)) {
         ShowError(ss->Window, "Error", kRegisterFailedText);
         ZLOG(LogError, "RegisterClass() failed!");
-        return;
+        ZLOG_RETURN();
     }
     RequestedMode = {ss->DispModeWidth, ss->DispModeHeight, ss->DispModeBits};
 
@@ -288,10 +317,10 @@ void DoSaver(HWND parent, int showCommand) {
         gPreviewParent = parent;
         if (!CreatePreviewWindow(parent)) {
             UnregisterClasses();
-            return;
+            ZLOG_RETURN();
         }
     } else if (!CreateFullScreenWindow()) {
-        return;
+        ZLOG_RETURN();
     }
 
     if (!hScrWindow) {
@@ -304,7 +333,7 @@ void DoSaver(HWND parent, int showCommand) {
             DisplayModeChanged = false;
         }
         UnregisterClasses();
-        return;
+        ZLOG_RETURN();
     }
 
     if (RunMode == ModeSaver) SetSaverRunning(true);
@@ -313,33 +342,37 @@ void DoSaver(HWND parent, int showCommand) {
     if (!initStates(ScreenWidth, ScreenHeight)) {
         ZLOG(LogError, "initStates() failed!");
         StartupFailure("Problem encountered in initStates().");
-        return;
+        ZLOG_RETURN();
     }
     if (!initD3D(ScreenWidth, ScreenHeight)) {
         ZLOG(LogError, "initD3D() failed!");
         StartupFailure("Problem encountered in initD3D().");
-        return;
+        ZLOG_RETURN();
     }
 
     if (ss->PlayMusic && !StartMusic()) {
         ss->SetCriticalError(1);
-        // Owned by the saver window in a full-screen run: a box without owner would stay
-        // hidden behind the top-most saver window.
-        ShowError(RunMode == ModeSaver ? hScrWindow : parent, kSoundErrorCaption, kSoundErrorText,
-                  MB_ICONERROR);
+        ShowSetUpMessage(parent, kSoundErrorCaption, kSoundErrorText, MB_ICONERROR);
     }
 
     ZLOG(LogInfo, "Showing window via ShowWindow()");
     ShowBlankingWindows(showCommand);
     ShowWindow(hScrWindow, showCommand);
+    // After a set-up message the box had the activation: the keyboard belongs to the saver.
+    if (RunMode == ModeSaver) SetForegroundWindow(hScrWindow);
 
     GetCursorPos(&ss->CursorStart);
     ss->InputArmed = 1;
+    // A key or click during the set-up asked to leave; the close waited for the run to be up.
+    if (ss->CloseRequested) RequestClose();
     ResetFrameClock();
     ss->SetCrashFlag(0);
     ZLOG(LogInfo, "Entering main loop...");
 
     long frames = RunSaverLoop();
+    // The loop is over, also after a frame error with the window still up: nothing that
+    // happens to the window from here on is the user asking to leave.
+    ss->InputArmed = 0;
 
     ZLOG(LogInfo, "Exited main loop.");
     ZLOG(LogInfo, "Frames drawn: " << frames);
@@ -367,7 +400,7 @@ void DoSaver(HWND parent, int showCommand) {
 
     // After a frame error the loop ended with the window still there.
     DestroySaverWindow();
-    ss->InputArmed = 0;
     ZLOG(LogInfo, "UnregisterClass()");
     UnregisterClasses();
+    ZLOG_RETURN();
 }

@@ -9,6 +9,11 @@
 // The whole run; returns when the run is over or has failed (CriticalError tells which).
 void DoSaver(HWND parent, int showCommand);
 
+// A message box of the run's set-up (MB_OK plus `flags`). In a full-screen run the saver
+// window and the blanking windows are hidden first and the box comes to the top, so that
+// the user sees it; the run shows its windows again when it goes on.
+void ShowSetUpMessage(HWND owner, const char* caption, const char* text, UINT flags = 0);
+
 // Average frame rate measured during the last run (100 when nothing was measured).
 float SaverAverageFps();
 

@@ -67,6 +67,7 @@ CloseAction DecideClose(const InputState& state, bool closeRequested, uint32_t n
                         uint32_t initTime, uint32_t passwordDelaySeconds) {
     if (!state.saverMode) return CloseAction::Default;
     if (!closeRequested || state.passwordDialogUp) return CloseAction::Ignore;
+    if (!state.inputArmed) return CloseAction::Wait;
     return GracePeriodOver(now, initTime, passwordDelaySeconds) ? CloseAction::AskPassword
                                                                  : CloseAction::Close;
 }

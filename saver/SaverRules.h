@@ -81,6 +81,7 @@ bool DeactivationEndsRun(const InputState& state, bool deactivated);
 enum class CloseAction {
     Default,      // not a full-screen run: the window closes the ordinary way
     Ignore,       // the close did not come from the saver itself, or the password dialog is up
+    Wait,         // asked for while the run is still being set up: made once the run is up
     Close,        // still inside the grace period: close without a password
     AskPassword,  // grace period over: close only when the password is verified
 };

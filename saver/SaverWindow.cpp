@@ -7,6 +7,7 @@
 #include "diag/Log.h"
 #include "saver/MusicKeys.h"
 #include "saver/Password.h"
+#include "saver/Power.h"
 
 static_assert(kKeyLeft == VK_LEFT && kKeyUp == VK_UP && kKeyRight == VK_RIGHT && kKeyDown == VK_DOWN,
               "arrow keys");
@@ -83,7 +84,9 @@ LRESULT OnClose(HWND window, WPARAM wParam, LPARAM lParam) {
     CloseAction action = DecideClose(CurrentInputState(), ss->CloseRequested != 0, GetTickCount(),
                                      ss->InitTime, ss->PasswordDelay);
     if (action == CloseAction::Default) return DefWindowProcA(window, WM_CLOSE, wParam, lParam);
-    if (action == CloseAction::Ignore) return 0;
+    // A close asked for during the set-up would tear the scene down under its messages;
+    // the run asks again once it is up.
+    if (action == CloseAction::Ignore || action == CloseAction::Wait) return 0;
     ZLOG(LogInfo, "WM_CLOSE: Checking PasswordDelay");
     if (action == CloseAction::AskPassword) {
         ZLOG(LogInfo, "WM_CLOSE: GetTickCount() - ss->InitTime > 1000*ss->PasswordDelay");
@@ -113,8 +116,10 @@ LRESULT CALLBACK ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARA
         ss->Window = window;
         GetCursorPos(&ss->CursorStart);
         ss->InitTime = GetTickCount();
+        if (RunMode == ModeSaver) StartPowerWatch(window);
         return 0;
     case WM_DESTROY:
+        StopPowerWatch();
         ZLOG(LogInfo, "PostQuitMessage(0)");
         PostQuitMessage(0);
         break;
@@ -129,7 +134,12 @@ LRESULT CALLBACK ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_MOUSEMOVE:
         HandleMouseMove();
         break;
+    case WM_POWERBROADCAST:
+    case WM_WTSSESSION_CHANGE:
+        HandlePowerMessage(message, wParam, lParam);
+        break;
     case WM_SYSCOMMAND:
+        HandlePowerMessage(message, wParam, lParam);
         if (SwallowSystemCommand(static_cast<uint32_t>(wParam), CurrentInputState())) return 0;
         break;
     case WM_KEYDOWN:

@@ -41,11 +41,11 @@ void cFlag::Draw() {
 
 namespace {
 
-// Makes a texture of the given depth; null (and nothing made) for a depth other than 16 or 32.
+// Makes a texture for a back buffer of the given depth; a depth without a texture format
+// of its own (24 or 8 bits) gets the format the device offers (see TextureDepthFor).
 std::unique_ptr<cTexture> NewTexture(int depth, int width, int height, int mipLevels) {
-    if (depth != 32 && depth != 16) return nullptr;
-    std::unique_ptr<cTexture> texture(new cTexture());
-    if (depth == 32)
+    std::unique_ptr<cTexture> texture(new cTexture());  // fills the format list
+    if (TextureDepthFor(depth, TextureFormats::List()) == 32)
         texture->Create32(width, height, kTextureSurface, mipLevels);
     else
         texture->Create16(width, height, kTextureSurface, mipLevels);

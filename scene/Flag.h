@@ -21,8 +21,10 @@ public:
 };
 
 // Chooses the grid, allocates the cells and makes every cell's texture (see TilePlan.h).
-// False when a tile could not be made (for example an unsupported colour depth); the cells
-// made so far keep their textures. Texture creation may throw cGameError.
+// `depth` is the back buffer's; a depth without a texture format of its own (24 or 8
+// bits) draws into the format the device offers (TextureDepthFor). False when a tile could
+// not be made; the cells made so far keep their textures. Texture creation may throw
+// cGameError.
 bool SplitImageIntoTiles(Picture& picture, cFlag& flag, int tileWidth, int maxTextureSize, int depth,
                          bool mipmap, bool limit, int limitSize);
 // Makes the texture of the next cell without one from the unscaled picture.
@@ -30,6 +32,6 @@ bool LoadNextTile(int depth, Picture& picture, cFlag& flag, int mipLevels);
 // The same from the picture scaled down to limitedWidth x limitedHeight (halftone stretching).
 bool LoadNextTileScaled(int depth, Picture& picture, int limitedWidth, int limitedHeight, cFlag& flag,
                         int mipLevels);
-// One texture of the picture's own size holding the whole picture; null for a depth other
-// than 16 or 32 or an empty picture. The caller owns the result.
+// One texture of the picture's own size holding the whole picture (depth as above); null
+// for an empty picture. The caller owns the result.
 cTexture* MakeTextureFromPicture(int depth, Picture& picture, int mipLevels);

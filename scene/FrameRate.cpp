@@ -20,6 +20,8 @@ int32_t WholeMilliseconds(double ms) {
     return static_cast<int32_t>(ms);
 }
 
+double WaveMilliseconds(double ms) { return ms > 0.0 ? ms : 0.0; }
+
 bool FrameRateBook::AddFrame(double ms) {
     frameMs = ms;
     // The window holds whole milliseconds: the fraction of every frame is dropped. Values

@@ -27,5 +27,9 @@ struct FrameRateBook {
 // (truncated towards zero; out-of-range values are clamped, a NaN is 0).
 int32_t WholeMilliseconds(double ms);
 
+// The milliseconds a frame advances the flag's wave by: a counter that stepped backwards
+// (or a NaN) gives 0, so the wave never runs backwards.
+double WaveMilliseconds(double ms);
+
 // The flag's step for a frame of `ms` milliseconds before smoothing (1 / 16.666 per ms).
 constexpr double kStepPerMillisecond = 0.06000240009600384;

@@ -43,13 +43,17 @@ bool gFadeInEnabled = false;
 bool gFadeInDone = false;
 scene::FadeInClock gFade;
 D3DMATERIAL7 gMaterial = {};
+bool gFlagStatesSet = false;  // the device holds the flag's transform, material, light, blending
+
+// The flag's world matrix never changes: it is worked out once.
+const Matrix4& FlagWorld() {
+    static const Matrix4 world = scene::FlagWorldMatrix();
+    return world;
+}
 
 bool QuotesOn() { return ss && ss->ShowQuotes != 0 && gQuoteShowUp; }
 
-void ShowSceneError(const char* text) {
-    if (ss) ss->MessageBoxUp = 1;
-    MessageBoxA(nullptr, text, kErrorCaption, MB_OK | MB_ICONERROR);
-}
+void ShowSceneError(const char* text) { ShowSetUpMessage(nullptr, kErrorCaption, text, MB_ICONERROR); }
 
 LPDIRECT3DDEVICE7 Device() {
     cGraphicsLayer* g = Graphics();
@@ -129,9 +133,14 @@ bool LoadFlag() {
     // shows the flag at the default quality rather than no flag.
     const int kDefaultQuality = 2048;
     const int quality = ss && ss->Quality > 0 ? ss->Quality : kDefaultQuality;
+    // A flag with cells left without their texture would show white cells: that is no flag.
     if (!SplitImageIntoTiles(picture, *gFlag, quality <= 1024 ? 8 : 16, gMaxTextureSize, gColourDepth, false,
-                             true, quality))
+                             true, quality)) {
         ZLOG(LogError, "Could not make every tile of the flag");
+        ZLOG(LogError, kFlagImageError);
+        ShowSceneError(kFlagImageError);
+        return false;
+    }
     ZLOG(LogInfo, "Successfully exiting initStates()");
     picture.Release();
     return true;
@@ -146,7 +155,7 @@ void SetStageState(LPDIRECT3DDEVICE7 device, D3DTEXTURESTAGESTATETYPE state, DWO
 
 // The flag's transform, light and ambient for the fade-in frames.
 void DrawFlagLit(LPDIRECT3DDEVICE7 device) {
-    Graphics()->SetWorldMatrix(scene::FlagWorldMatrix());
+    Graphics()->SetWorldMatrix(FlagWorld());
     device->LightEnable(0, TRUE);
     SetRenderState(device, D3DRENDERSTATE_AMBIENT, scene::kFlagAmbient);
 }
@@ -174,6 +183,11 @@ bool initStates(int width, int height) {
         ZLOG(LogCritical, "Error creating Direct3D");
         return false;
     }
+    // The layer may have fallen back to 640 x 480: the scene draws at the size it got.
+    if (g->Width() > 0 && g->Height() > 0) {
+        gDrawWidth = g->Width();
+        gDrawHeight = g->Height();
+    }
     // Texture creation is the other thrower; a failure there ends the set-up the same way.
     try {
         NoteVideoAdapter(*g);
@@ -195,6 +209,12 @@ bool initD3D(int width, int height) {
     cGraphicsLayer* g = Graphics();
     LPDIRECT3DDEVICE7 device = Device();
     if (g && device) {
+        // The size the layer really drew at (after a 640 x 480 fall-back it differs from
+        // the size asked for).
+        if (gDrawWidth > 0 && gDrawHeight > 0) {
+            width = gDrawWidth;
+            height = gDrawHeight;
+        }
         g->SetProjectionMatrix(scene::ProjectionFor(width, height));
 
         SetRenderState(device, D3DRENDERSTATE_CULLMODE, D3DCULL_CW);
@@ -231,6 +251,7 @@ bool initD3D(int width, int height) {
         light.dvDirection.z = direction[2];
         device->SetLight(0, &light);
         device->LightEnable(0, TRUE);
+        gFlagStatesSet = false;
     }
     if (ss && ss->ShowQuotes && gQuoteHooks.freeBundleData) gQuoteHooks.freeBundleData();
 
@@ -251,24 +272,29 @@ bool initD3D(int width, int height) {
         }
     }
     ZLOG(LogInfo, "Successfully exiting initD3D()");
-    return true;
+    ZLOG_RETURN(true);
 }
 
 bool GrabDesktop() {
     delete gDesktop;
     gDesktop = nullptr;
     if (gDrawWidth <= 0 || gDrawHeight <= 0) return false;
-    HDC screen = GetDC(nullptr);
-    if (!screen) return false;
+    // The screen's context goes back also when the texture creation throws.
+    struct ScreenDC {
+        HDC dc = GetDC(nullptr);
+        ~ScreenDC() {
+            if (dc) ReleaseDC(nullptr, dc);
+        }
+    } screen;
+    if (!screen.dc) return false;
     std::unique_ptr<cTexture> copy(new cTexture());
     copy->CreateForDepth(gDrawWidth, gDrawHeight, gColourDepth, kPlainSurface, 1);
     HDC dc = nullptr;
     bool ok = false;
     if (copy->Surface() && SUCCEEDED(copy->Surface()->GetDC(&dc))) {
-        ok = BitBlt(dc, 0, 0, gDrawWidth, gDrawHeight, screen, 0, 0, SRCCOPY) != 0;
+        ok = BitBlt(dc, 0, 0, gDrawWidth, gDrawHeight, screen.dc, 0, 0, SRCCOPY) != 0;
         copy->Surface()->ReleaseDC(dc);
     }
-    ReleaseDC(nullptr, screen);
     if (ok) gDesktop = copy.release();
     return ok;
 }
@@ -316,6 +342,7 @@ bool FadeInFromDesktop(int milliseconds) {
 }
 
 void RenderFrame() {
+    const int64_t workStart = MarkFrameWork();
     const double ms = MeasureFrame();
     cGraphicsLayer* g = Graphics();
     LPDIRECT3DDEVICE7 device = Device();
@@ -323,14 +350,21 @@ void RenderFrame() {
     gFlag->Update(SmoothedStep());
     if (gFadeInEnabled && !gFadeInDone) {
         gFadeInDone = FadeInFromDesktop(WholeMilliseconds(ms));
+        gFlagStatesSet = false;
         return;
     }
+    const int64_t drawStart = MarkFrameWork();
     g->Clear(true, false, 0, 1.0f);
-    g->SetWorldMatrix(scene::FlagWorldMatrix());
-    SetMaterialColour(1, 1, 1, 1);
-    device->LightEnable(0, TRUE);
-    SetRenderState(device, D3DRENDERSTATE_AMBIENT, scene::kFlagAmbient);
-    SetRenderState(device, D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+    // The device keeps its states between frames: the flag's are set again only after the
+    // quote show or the fade-in changed them.
+    if (!gFlagStatesSet) {
+        g->SetWorldMatrix(FlagWorld());
+        SetMaterialColour(1, 1, 1, 1);
+        device->LightEnable(0, TRUE);
+        SetRenderState(device, D3DRENDERSTATE_AMBIENT, scene::kFlagAmbient);
+        SetRenderState(device, D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+        gFlagStatesSet = true;
+    }
     gFlag->Draw();
 
     if (QuotesOn()) {
@@ -345,12 +379,12 @@ void RenderFrame() {
         SetRenderState(device, D3DRENDERSTATE_ZENABLE, FALSE);
         SetRenderState(device, D3DRENDERSTATE_ZWRITEENABLE, FALSE);
         if (gQuoteHooks.draw) gQuoteHooks.draw();
+        gFlagStatesSet = false;
     }
-    // Taking the back buffer's context makes the driver finish the frame's drawing.
-    if (LPDIRECTDRAWSURFACE7 back = g->GetBackBuffer()) {
-        HDC dc = nullptr;
-        if (SUCCEEDED(back->GetDC(&dc))) back->ReleaseDC(dc);
-    }
+    // No device context of the back buffer here: taking one makes the renderer finish and copy
+    // every frame for GDI, and the waiting flip of a one-back-buffer chain already keeps the
+    // drawing from running ahead of the screen.
+    EndFrameWork(workStart, drawStart);
     g->Flip(false);
 }
 
@@ -370,6 +404,9 @@ void CleanUp() {
     ZLOG(LogInfo, "Deleting graphics object");
     DestroyGraphicsLayer();
     gFadeInEnabled = gFadeInDone = false;
+    gFlagStatesSet = false;
     gFade = scene::FadeInClock();
+    LogFrameStats();
     ZLOG(LogInfo, "Successfully exiting CleanUp()");
+    ZLOG_RETURN();
 }

@@ -7,9 +7,10 @@ packages="cmake ninja-build g++ googletest
 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
 wine wine32:i386 wine64 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
 xvfb xauth x11-utils xdotool imagemagick
+xserver-xorg-video-dummy x11-xserver-utils nsis
 pulseaudio pulseaudio-utils libpulse0:i386 libasound2-plugins:i386 sox libsox-fmt-all vorbis-tools
 libstb-dev fonts-dancingscript python3
-fontforge-nox python3-fonttools"
+fonts-urw-base35 fontforge-nox python3-fonttools"
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -83,3 +83,55 @@ zephyl_env_stop() {
     : > "$state/pids"
   fi
 }
+
+# Two monitors for the multi-monitor tests; source this file, then:
+#   zephyl_two_monitors_start STATE_DIR XORG_CONF
+#                                Xorg's dummy driver (tools/xorg-two-monitors.conf) on a free
+#                                display with two monitors, 0,0,1024,768 (primary) and
+#                                1024,0,2048,768, a grey root window (so that a black window shows), and a
+#                                fresh WINEPREFIX in STATE_DIR without Wine's virtual desktop
+#   zephyl_env_stop              stops exactly the processes zephyl_two_monitors_start started
+# Exports DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES, WINEARCH and LIBGL_ALWAYS_SOFTWARE
+# (Mesa's software renderer: without it a 32-bit program aborts inside the GL library on
+# that server).
+zephyl_two_monitors_start() {
+  two_state=$1
+  mkdir -p "$two_state"
+  two_state=$(cd "$two_state" && pwd)
+  ZEPHYL_ENV_STATE=$two_state
+  : > "$two_state/pids"
+  conf=$2
+  # Xorg picks a free display itself and writes its number once it accepts connections:
+  # other test runs on the machine start X servers at the same time.
+  : > "$two_state/display"
+  Xorg -displayfd 3 -config "$conf" -noreset -nolisten tcp -logfile "$two_state/xorg.log" \
+    3>"$two_state/display" >"$two_state/xorg.out" 2>&1 &
+  xorg=$!
+  echo $xorg >> "$two_state/pids"
+  i=0
+  until [ -s "$two_state/display" ]; do
+    i=$((i + 1))
+    if [ $i -gt 300 ] || ! kill -0 $xorg 2>/dev/null; then
+      echo "Xorg did not start:" >&2; tail -5 "$two_state/xorg.out" >&2; return 1
+    fi
+    sleep 0.1
+  done
+  export DISPLAY=":$(tr -dc 0-9 <"$two_state/display")"
+  # Both monitors in the same mode: Wine 8 reads the primary adapter's current mode from the
+  # other output on this server, and with two different modes every Direct3D start saw a mode
+  # change that Wine's X11 mode setting then crashed or hung in.
+  xrandr --addmode DUMMY1 1024x768
+  xrandr --output DUMMY1 --mode 1024x768 --right-of DUMMY0
+  # Asked once before Wine starts, or Wine may see a single monitor.
+  xrandr --listmonitors >"$two_state/monitors.txt"
+  xsetroot -solid grey
+
+  export WINEPREFIX="$two_state/wineprefix"
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  export LIBGL_ALWAYS_SOFTWARE=1
+  rm -rf "$WINEPREFIX"
+  wineboot -i >"$two_state/wineboot.log" 2>&1
+  wineserver -w
+}

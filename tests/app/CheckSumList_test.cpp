@@ -40,4 +40,15 @@ TEST(CheckSumList, RefusesNamesOutsideTheInstallationFolder) {
     EXPECT_TRUE(ParseCheckSumList(kHash + "  sub\\file..name.bdl\n", entries));
 }
 
+// Device names open the device in every folder (reading COM1 can wait for ever).
+TEST(CheckSumList, RefusesDeviceNames) {
+    std::vector<CheckSumEntry> entries;
+    for (const char* name : {"CON", "con", "NUL", "nul.txt", "AUX", "Aux.dll", "PRN", "COM1", "com9.scr", "LPT1",
+                             "lpt9", "CON.tar.gz", "NUL .bdl", "sub\\COM3", "COM4\\file.bdl", "CONIN$", "conout$.x"})
+        EXPECT_FALSE(ParseCheckSumList(kHash + "  " + name + "\n", entries)) << name;
+    // Names that only look alike are ordinary files.
+    for (const char* name : {"COM0", "COM10", "LPT", "CONSOLE.bdl", "NULL", "icon.ico", "sub\\aux1.bdl", "com1x.dll"})
+        EXPECT_TRUE(ParseCheckSumList(kHash + "  " + name + "\n", entries)) << name;
+}
+
 }  // namespace

@@ -134,6 +134,30 @@ TEST(Paths, ContentAndPlaylistPaths) {
 
     p = MakeContentPaths("C:\\Zephyl\\", "C:\\Data\\", "");
     EXPECT_EQ(p.customPlaylist, "C:\\Data\\ZEPHYL.M3U");
+
+    // Without a user folder there is no log and no playlist, rather than files in the
+    // current folder.
+    p = MakeContentPaths("C:\\Zephyl\\", "", "anna");
+    EXPECT_EQ(p.logFile, "");
+    EXPECT_EQ(p.customPlaylist, "");
+    EXPECT_EQ(p.flagPicture, "C:\\Zephyl\\Zephyl.gif");
+}
+
+// The application-data folder first, then the temporary folder; never the drive's root.
+TEST(Paths, UserFolderFallsBackToTheTemporaryFolder) {
+    const struct {
+        const char *appData, *temp, *expected;
+    } cases[] = {
+        {"C:\\Users\\anna\\AppData\\Roaming", "C:\\Temp\\", "C:\\Users\\anna\\AppData\\Roaming\\Telmoro\\Zephyl\\"},
+        {"C:\\Data\\", "C:\\Temp\\", "C:\\Data\\Telmoro\\Zephyl\\"},
+        {"", "C:\\Users\\anna\\Temp\\", "C:\\Users\\anna\\Temp\\Telmoro\\Zephyl\\"},
+        {"", "", ""},
+        {"", "\\", ""},
+        {"\\", "", ""},
+        {"\\", "D:\\Tmp", "D:\\Tmp\\Telmoro\\Zephyl\\"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ChooseUserFolder(c.appData, c.temp), c.expected) << "[" << c.appData << "] [" << c.temp << "]";
 }
 
 }  // namespace

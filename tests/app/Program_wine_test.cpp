@@ -104,15 +104,27 @@ TEST_F(Program, AnUnwritableLogDoesNotStopTheProgram) {
     RemoveDirectoryA(log_.c_str());
 }
 
+// Waits for the settings dialog of `p`, closes it with Cancel and waits for the end.
+bool CancelSettings(wt::Process& p) {
+    HWND dialog = wt::WaitForWindow(p.Id(), "#32770", 30000);
+    if (!dialog) return false;
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    return p.WaitExit(15000);
+}
+
 TEST_F(Program, ConfigurationModesAreLogged) {
-    Run("");
+    wt::Process settings;
+    ASSERT_TRUE(settings.Start(scr_, ""));
+    ASSERT_TRUE(CancelSettings(settings)) << "no settings dialog";
     EXPECT_TRUE(HasMessage(LogLines(), "In config mode...Initializing dialog structures."));
     EXPECT_TRUE(HasMessage(LogLines(), "Opening dialog box"));
 
     // Started by a name with ".exe", the program opens its settings even when asked to run.
     std::string exe = install_ + "ZephylSaver.exe";
     ASSERT_TRUE(CopyFileA(scr_.c_str(), exe.c_str(), FALSE));
-    Run("/s", 30000, exe);
+    wt::Process asked;
+    ASSERT_TRUE(asked.Start(exe, "/s"));
+    ASSERT_TRUE(CancelSettings(asked)) << "no settings dialog";
     std::vector<std::string> lines = LogLines();
     EXPECT_TRUE(HasMessage(lines, "In config mode...Initializing dialog structures."));
     EXPECT_FALSE(HasMessage(lines, "Running in normal Screensaver mode."));
@@ -128,12 +140,19 @@ TEST_F(Program, LongAndOddCommandLinesEndNormally) {
 TEST_F(Program, AfterANormalRunTheCrashValuesAreClear) {
     wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CrashFlag", 1);
     wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "DoChecksum", 1);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowBugReport", 0);
     ASSERT_TRUE(wt::InstallCheckSumList(install_));
     Run("/x");
     EXPECT_EQ(UserDword("CrashFlag"), 0u);
     EXPECT_EQ(UserDword("DoChecksum"), 0u);
     EXPECT_EQ(UserDword("CriticalError"), 0u);
-    EXPECT_TRUE(HasMessage(LogLines(), "Zephyl Saver started.")) << "intact files pass the check";
+    std::vector<std::string> lines = LogLines();
+    EXPECT_TRUE(HasMessage(lines, "Zephyl Saver started.")) << "intact files pass the check";
+    // The check ran before the log was open; its result is in the log all the same.
+    bool checked = false;
+    for (const std::string& line : lines)
+        checked |= std::regex_search(line, std::regex("Installed files intact: [1-9]\\d* checked against .*chk\\.sum$"));
+    EXPECT_TRUE(checked) << wt::ReadFile(log_);
 }
 
 // Presses a key until the process ends (a full-screen run ends on a key press).
@@ -150,7 +169,12 @@ TEST_F(Program, InstallRequestStartsTheSettingsOfAFreshInstance) {
     Run("/z");
     EXPECT_EQ(UserDword("CrashFlag"), 0u);
     EXPECT_EQ(UserDword("DoChecksum"), 0u);
-    // The fresh instance ("/c") writes its own log once it has started.
+    // The fresh instance ("/c") shows the settings and writes its own log once closed.
+    wt::Process fresh;
+    DWORD id = wt::WaitForProcessNamed("ZephylSaver.scr", 20000);
+    ASSERT_NE(id, 0u) << "no fresh instance";
+    ASSERT_TRUE(fresh.Attach(id));
+    ASSERT_TRUE(CancelSettings(fresh)) << "the fresh instance shows no settings dialog";
     bool configured = false;
     for (int i = 0; i < 100 && !configured; ++i) {
         Sleep(200);
@@ -231,6 +255,13 @@ TEST_F(Program, FailedStartIsReportedByTheNextStart) {
     EXPECT_EQ(box.text, kInitErrorText);
     EXPECT_FALSE(box.hasIcon);
     wt::PressOk(box.window);
+    // Then the error report is offered; "No" goes on.
+    HWND offer = nullptr;
+    for (int i = 0; i < 200 && !offer; ++i, Sleep(50))
+        for (HWND w : wt::WindowsOf(p.Id(), "#32770"))
+            if (w != box.window && IsWindowVisible(w) && GetDlgItem(w, 1108)) offer = w;
+    ASSERT_NE(offer, nullptr) << "the error report offer";
+    PostMessageA(offer, WM_COMMAND, IDCANCEL, 0);
     DWORD code = 99;
     ASSERT_TRUE(p.WaitExit(20000, &code));
     EXPECT_EQ(UserDword("CriticalError"), 0u);
@@ -259,6 +290,65 @@ TEST_F(Program, SecondFullScreenStartGivesUpAfterFifteenSeconds) {
     EXPECT_TRUE(wt::WindowsOf(p.Id()).empty());
     ReleaseMutex(held);
     CloseHandle(held);
+}
+
+// Two full-screen starts wait behind a running instance: when it ends, one of them runs,
+// and the other waits for that one in turn. They never run together. Each start stops at
+// message boxes (the report of a failed run, then a display mode the card does not offer),
+// so that how long a start takes does not matter.
+TEST_F(Program, WaitingFullScreenStartsRunOneAfterTheOther) {
+    ASSERT_TRUE(wt::InstallCheckSumList(install_));
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CriticalError", 1);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowBugReport", 0);
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "DispModeWidth", "1234");
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "DispModeHeight", "567");
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "DispModeBits", "16");
+    HANDLE held = CreateMutexA(nullptr, TRUE, "ZephylSaver");
+    ASSERT_NE(held, nullptr);
+    wt::Process starts[2];
+    struct EndLeftovers {  // a failed check must not leave a start holding the mutex
+        wt::Process* starts;
+        ~EndLeftovers() {
+            for (int i = 0; i < 2; ++i)
+                if (starts[i].Running()) starts[i].Kill();
+        }
+    } leftovers{starts};
+    ASSERT_TRUE(starts[0].Start(scr_, "/s"));
+    ASSERT_TRUE(starts[1].Start(scr_, "/s"));
+    wt::PumpFor(1500);
+    EXPECT_TRUE(wt::WindowsOf(starts[0].Id()).empty() && wt::WindowsOf(starts[1].Id()).empty())
+        << "a start went past the running instance";
+    ReleaseMutex(held);
+    CloseHandle(held);
+
+    // Whichever start gets the mutex reports the failed run; the other one waits.
+    int first = -1;
+    for (DWORD waited = 0; first < 0 && waited < 20000; waited += 100)
+        for (int i = 0; i < 2 && first < 0; ++i)
+            if (wt::WaitForWindow(starts[i].Id(), "#32770", 50)) first = i;
+    ASSERT_GE(first, 0) << "no start went on";
+    wt::Process& second = starts[1 - first];
+    wt::MessageBoxInfo box;
+    ASSERT_TRUE(wt::WaitForMessageBox(starts[first].Id(), 5000, box));
+    EXPECT_EQ(box.caption, kInitErrorCaption);
+    wt::PumpFor(1500);
+    EXPECT_TRUE(wt::WindowsOf(second.Id()).empty()) << "two starts run together";
+    EXPECT_TRUE(second.Running());
+    wt::PressOk(box.window);
+    ASSERT_TRUE(wt::WaitForMessageBox(starts[first].Id(), 20000, box));
+    EXPECT_EQ(box.caption, "Error");
+    wt::PumpFor(1000);
+    EXPECT_TRUE(wt::WindowsOf(second.Id()).empty()) << "two starts run together";
+    wt::PressOk(box.window);
+    EXPECT_TRUE(starts[first].WaitExit(20000));
+
+    // Now the second one runs, after the first cleared the failed run it reported.
+    ASSERT_TRUE(wt::WaitForMessageBox(second.Id(), 20000, box)) << "the second start never ran";
+    EXPECT_EQ(box.caption, "Error");
+    wt::PressOk(box.window);
+    EXPECT_TRUE(second.WaitExit(20000));
+    EXPECT_EQ(UserDword("CrashFlag"), 0u);
+    EXPECT_EQ(UserDword("CriticalError"), 0u);
 }
 
 TEST_F(Program, PreviewWaitsForTheRunningInstanceThenGoesOn) {
@@ -307,6 +397,52 @@ TEST_F(Program, FirstStartRecordsTheUserFolder) {
         LocalFree(sd);
         RegCloseKey(key);
     }
+}
+
+// Puts a registry value back as it was when the test ends.
+class SavedValue {
+public:
+    SavedValue(HKEY root, std::string key, std::string name)
+        : root_(root), key_(std::move(key)), name_(std::move(name)), saved_(wt::ReadValue(root_, key_, name_)) {}
+    ~SavedValue() {
+        if (saved_.exists)
+            wt::WriteRaw(root_, key_, name_, saved_.type, saved_.data.data(), DWORD(saved_.data.size()));
+        else
+            wt::DeleteValue(root_, key_, name_);
+    }
+
+private:
+    HKEY root_;
+    std::string key_, name_;
+    wt::RegValue saved_;
+};
+
+// Without an application-data folder the user's folder (and the log) goes below the
+// temporary folder, never to the root of the current drive.
+TEST_F(Program, WithoutAnApplicationDataFolderTheTemporaryFolderServes) {
+    const char* const shellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    char temp[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+    const std::string fallback = std::string(temp) + "Telmoro\\Zephyl\\";
+    DeleteFileA((fallback + "ZephylLog.txt").c_str());
+    RemoveDirectoryA(fallback.c_str());  // the first start in it records it
+    {
+        SavedValue appData(HKEY_CURRENT_USER, shellFolders, "AppData");
+        const char unreachable[] = "Q:\\zephyl-no-such-drive\\Application Data";
+        ASSERT_TRUE(wt::WriteRaw(HKEY_CURRENT_USER, shellFolders, "AppData", REG_EXPAND_SZ, unreachable,
+                                 sizeof unreachable));
+        Run("/x");
+    }
+    const std::string log = wt::ReadFile(fallback + "ZephylLog.txt");
+    EXPECT_NE(log.find("Zephyl Saver started."), std::string::npos) << "no log in " << fallback;
+    for (const char* root : {"C:\\Telmoro", "Z:\\Telmoro"}) EXPECT_FALSE(wt::FileExists(root)) << root;
+    char login[257] = {};
+    DWORD size = sizeof login;
+    ASSERT_TRUE(GetUserNameA(login, &size));
+    EXPECT_EQ(wt::ReadValue(HKEY_LOCAL_MACHINE, wt::kAppDataKey, login).AsString(), fallback)
+        << "the folder is recorded for the uninstall";
+    DeleteFileA((fallback + "ZephylLog.txt").c_str());
+    RemoveDirectoryA(fallback.c_str());
 }
 
 TEST_F(Program, UninstallRemovesEveryRecordedFolder) {

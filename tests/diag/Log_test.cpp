@@ -165,4 +165,61 @@ TEST_F(LogFile, MacrosSetSourceAndLineAndTraceFunctions) {
     EXPECT_TRUE(std::regex_match(l[3], std::regex(std::string("F Log_test\\.cpp\\[\\d{4}\\]") + kStamp + " \\+- Exit function: initD3D\\(\\)"))) << l[3];
 }
 
+// A traced function with two ways out; each statement records the line it stands on.
+int gEntryLine = 0, gEarlyLine = 0, gLateLine = 0;
+int TracedTwoWays(bool early) {
+    ZLOG_FUNCTION("TwoWays"); gEntryLine = __LINE__;
+    if (early) { gEarlyLine = __LINE__; ZLOG_RETURN(1); }
+    gLateLine = __LINE__; ZLOG_RETURN(2);
+}
+void TracedThrowing() {
+    ZLOG_FUNCTION("Throwing");
+    throw 5;
+}
+
+// The exit line names the way out that was taken (an exception falls back to the entry).
+TEST_F(LogFile, ExitTraceCarriesTheLineOfTheReturnTaken) {
+    cLog log(path_);
+    log.Start();
+    gLog = &log;
+    TracedTwoWays(true);
+    TracedTwoWays(false);
+    try {
+        TracedThrowing();
+    } catch (int) {
+    }
+    gLog = nullptr;
+    std::vector<std::string> l = Lines();
+    ASSERT_EQ(l.size(), 7u);
+    auto lineOf = [](const std::string& text) { return std::stoi(text.substr(text.find('[') + 1, 4)); };
+    EXPECT_EQ(lineOf(l[1]), gEntryLine) << l[1];
+    EXPECT_EQ(lineOf(l[2]), gEarlyLine) << l[2];
+    EXPECT_NE(l[2].find("Exit function: TwoWays()"), std::string::npos) << l[2];
+    EXPECT_EQ(lineOf(l[3]), gEntryLine) << l[3];
+    EXPECT_EQ(lineOf(l[4]), gLateLine) << l[4];
+    EXPECT_EQ(lineOf(l[5]), lineOf(l[6])) << "unwound: the entry line\n" << l[5] << "\n" << l[6];
+    EXPECT_NE(l[6].find("Exit function: Throwing()"), std::string::npos) << l[6];
+}
+
+// A source name long enough to cut the head of the prefix keeps the indent after it.
+TEST_F(LogFile, CutPrefixKeepsItsIndent) {
+    cLog log(path_);
+    log.Start();
+    log.SetSource(std::string(60, 'n').c_str(), 1);
+    log.Enter("Begin block: deep", LogEnter);
+    log.Enter("Begin block: deeper", LogEnter);
+    log.SetSource(std::string(53, 's').c_str(), 7);  // exactly fills the room
+    log.Write("at the limit", LogInfo);
+    log.SetSource(std::string(200, 'x').c_str(), 9);
+    log.Write("inside", LogInfo);
+    log.Stop();
+    std::vector<std::string> l = Lines();
+    ASSERT_GE(l.size(), 5u);
+    // 75 characters of head (the room of 76 less its terminating zero), then the indent.
+    EXPECT_EQ(l[2].substr(75), " |   +- Begin block: deeper") << l[2];
+    EXPECT_EQ(l[3].substr(75), " |   |  at the limit") << l[3];
+    EXPECT_EQ(l[4].substr(0, 4), "I xx") << l[4];
+    EXPECT_EQ(l[4].substr(75), " |   |  inside") << l[4];
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -267,15 +268,32 @@ TEST(Picture, DamagedPicturesNeverCrash) {
     EXPECT_EQ(picture.Width(), 0);
 }
 
+// Every way a load can fail leaves the object empty, not holding the picture before it.
 TEST(Picture, FailedLoadEmptiesAPictureThatWasLoaded) {
-    Picture picture;
-    ASSERT_TRUE(picture.LoadFromFile(ImagePath("quad.gif").c_str()));
-    ASSERT_NE(picture.GetBitmap(), nullptr);
     const std::vector<char> text = ReadBytes("notapicture.jpg");
-    EXPECT_FALSE(picture.LoadFromMemory(text.data(), text.size()));
-    EXPECT_FALSE(picture.Loaded());
-    EXPECT_EQ(picture.Width(), 0);
-    EXPECT_EQ(picture.GetBitmap(), nullptr);
+    const std::string longPath = ImagePath("quad.gif") + "\\" + std::string(300, 'x');
+    const char one = 'x';
+    const struct {
+        const char* what;
+        std::function<bool(Picture&)> load;
+    } failures[] = {
+        {"not a picture", [&](Picture& p) { return p.LoadFromMemory(text.data(), text.size()); }},
+        {"null bytes", [](Picture& p) { return p.LoadFromMemory(nullptr, 100); }},
+        {"size 0", [&](Picture& p) { return p.LoadFromMemory(&one, 0); }},
+        {"null path", [](Picture& p) { return p.LoadFromFile(nullptr); }},
+        {"long path", [&](Picture& p) { return p.LoadFromFile(longPath.c_str()); }},
+        {"missing file", [](Picture& p) { return p.LoadFromFile("Z:\\no\\such\\folder\\Zephyl.gif"); }},
+    };
+    for (const auto& failure : failures) {
+        Picture picture;
+        ASSERT_TRUE(picture.LoadFromFile(ImagePath("quad.gif").c_str()));
+        ASSERT_NE(picture.GetBitmap(), nullptr);
+        EXPECT_FALSE(failure.load(picture)) << failure.what;
+        EXPECT_FALSE(picture.Loaded()) << failure.what;
+        EXPECT_EQ(picture.Width(), 0) << failure.what;
+        EXPECT_EQ(picture.Height(), 0) << failure.what;
+        EXPECT_EQ(picture.GetBitmap(), nullptr) << failure.what;
+    }
 }
 
 TEST(Picture, BadPathsFail) {

@@ -100,6 +100,21 @@ TEST(FormatList, RGBAndAlphaQueries) {
     EXPECT_FALSE(ListHasRGBFormat({}, 16));
 }
 
+TEST(FormatList, TextureDepthForEveryDisplayDepth) {
+    const std::vector<PixelFormat> only16 = {Rgb(16, 0xF800, 0x07E0, 0x001F)};
+    const std::vector<PixelFormat> with32 = {Rgb(16, 0xF800, 0x07E0, 0x001F),
+                                             Rgb(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000)};
+    const struct {
+        int display;
+        const std::vector<PixelFormat>* formats;
+        int expected;
+    } cases[] = {{32, &with32, 32}, {16, &with32, 16}, {32, &only16, 32}, {16, &only16, 16},
+                 {24, &with32, 32}, {24, &only16, 16}, {8, &with32, 32},  {8, &only16, 16},
+                 {15, &only16, 16}, {0, &with32, 32},  {-1, &only16, 16}};
+    for (const auto& c : cases)
+        EXPECT_EQ(TextureDepthFor(c.display, *c.formats), c.expected) << c.display << " bits, " << c.formats->size();
+}
+
 TEST(FormatList, SharedListIsFilledOnceAndReadEverywhere) {
     TextureFormats::Reset();
     EXPECT_TRUE(TextureFormats::Empty());

@@ -228,6 +228,14 @@ TEST(DecideClose, IgnoredWhileThePasswordDialogIsUp) {
     EXPECT_EQ(CloseAction::Ignore, DecideClose(password, true, 100000, 0, 15));
 }
 
+TEST(DecideClose, WaitsWhileTheRunIsBeingSetUp) {
+    InputState starting = Saver();
+    starting.inputArmed = false;
+    EXPECT_EQ(CloseAction::Wait, DecideClose(starting, true, 1000, 0, 15));
+    EXPECT_EQ(CloseAction::Wait, DecideClose(starting, true, 100000, 0, 15));
+    EXPECT_EQ(CloseAction::Ignore, DecideClose(starting, false, 1000, 0, 15));
+}
+
 TEST(DecideClose, GracePeriodDecidesAboutThePassword) {
     EXPECT_EQ(CloseAction::Close, DecideClose(Saver(), true, 10000, 0, 15));
     EXPECT_EQ(CloseAction::AskPassword, DecideClose(Saver(), true, 20000, 0, 15));

@@ -100,3 +100,13 @@ TEST(FrameRate, WholeMillisecondsTruncatesAndClamps) {
     EXPECT_EQ(WholeMilliseconds(-1e30), -2147483647 - 1);
     EXPECT_EQ(WholeMilliseconds(std::nan("")), 0);
 }
+
+TEST(FrameRate, BackwardCounterStepLeavesTheWaveStill) {
+    // A counter read on another processor core can be behind the previous reading.
+    const double backwards = ElapsedMilliseconds(1000000, 999000, 1000000, true);
+    ASSERT_LT(backwards, 0.0);
+    const struct {
+        double ms, wave;
+    } cases[] = {{backwards, 0.0}, {-0.001, 0.0}, {0.0, 0.0}, {std::nan(""), 0.0}, {16.5, 16.5}, {1e12, 1e12}};
+    for (const auto& c : cases) EXPECT_EQ(WaveMilliseconds(c.ms), c.wave) << c.ms;
+}

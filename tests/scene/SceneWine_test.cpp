@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,7 +21,11 @@
 #include "gfx/GraphicsLayer.h"
 #include "saver/Saver.h"
 #include "scene/FrameClock.h"
+#include "scene/Flag.h"
 #include "scene/Scene.h"
+#include "scene/SceneGeometry.h"
+#include "content/Picture.h"
+#include "gfx/Texture.h"
 #include "support/ScreenShot.h"
 #include "support/WineTest.h"
 
@@ -117,6 +123,17 @@ protected:
         return initD3D(w, h);
     }
 
+    // Sets up a full-screen scene of w x h for a run that asked for `requested` on the
+    // 1024 x 768 desktop (another size: no fade-in).
+    bool StartFullScreen(int w, int h, const ScreenMode& requested) {
+        RunMode = ModeSaver;
+        OriginalMode = ScreenMode{1024, 768, 32};
+        RequestedMode = requested;
+        DisplayModeChanged = true;
+        MakeWindow(0, 0, w, h, true);
+        return initStates(w, h) && initD3D(w, h);
+    }
+
     HWND window = nullptr;
 };
 
@@ -203,13 +220,7 @@ TEST_F(SceneWine, SixteenBitDisplayGetsSixteenBitFlag) {
     mode.dmBitsPerPel = 16;
     mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
     ASSERT_EQ(ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
-    RunMode = ModeSaver;
-    OriginalMode = ScreenMode{1024, 768, 32};
-    RequestedMode = ScreenMode{800, 600, 16};
-    DisplayModeChanged = true;
-    MakeWindow(0, 0, 800, 600, true);
-    ASSERT_TRUE(initStates(800, 600));
-    ASSERT_TRUE(initD3D(800, 600));
+    ASSERT_TRUE(StartFullScreen(800, 600, ScreenMode{800, 600, 16}));
     DDPIXELFORMAT format = {};
     format.dwSize = sizeof(format);
     ASSERT_TRUE(SUCCEEDED(Graphics()->GetBackBuffer()->GetPixelFormat(&format)));
@@ -338,7 +349,11 @@ TEST_F(SceneWine, LogTellsTheSetUpAndTearDown) {
     delete gLog;
     gLog = nullptr;
     const std::string text = wt::ReadFile(logPath);
-    const char* expected[] = {"Video card: ", " rev: ", "Max texture size: 16384", "Setting flag",
+    // The largest texture is the device's own figure: a positive number, whatever it is.
+    std::smatch size;
+    ASSERT_TRUE(std::regex_search(text, size, std::regex("Max texture size: (\\d+)\r?\n"))) << text;
+    EXPECT_GT(std::stol(size[1]), 0) << size[0];
+    const char* expected[] = {"Video card: ", " rev: ", "Max texture size: ", "Setting flag",
                               "Successfully exiting initStates()", "Enter function: initD3D()",
                               "Successfully exiting initD3D()", "Exit function: initD3D()",
                               "Enter function: CleanUp()", "Setting current texture to NULL",
@@ -398,6 +413,173 @@ TEST_F(SceneWine, CorruptFlagPictureTellsTheUser) {
     watcher.Join();
     ASSERT_TRUE(watcher.seen);
     EXPECT_EQ(watcher.info.text, kFlagImageError);
+}
+
+namespace {
+
+DWORD RenderStateOf(D3DRENDERSTATETYPE state) {
+    DWORD value = 0xDEADBEEF;
+    Graphics()->GetDevice()->GetRenderState(state, &value);
+    return value;
+}
+DWORD StageStateOf(D3DTEXTURESTAGESTATETYPE state) {
+    DWORD value = 0xDEADBEEF;
+    Graphics()->GetDevice()->GetTextureStageState(0, state, &value);
+    return value;
+}
+struct RenderStateCase {
+    const char* name;
+    D3DRENDERSTATETYPE state;
+    DWORD value;
+};
+void ExpectRenderStates(const std::vector<RenderStateCase>& cases, const char* when) {
+    for (const RenderStateCase& c : cases) EXPECT_EQ(RenderStateOf(c.state), c.value) << c.name << " " << when;
+}
+void ExpectMatrix(D3DTRANSFORMSTATETYPE which, const Matrix4& expected, const char* what) {
+    D3DMATRIX got;
+    std::memset(&got, 0, sizeof got);
+    ASSERT_TRUE(SUCCEEDED(Graphics()->GetDevice()->GetTransform(which, &got))) << what;
+    const float* g = &got._11;
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(g[i], expected.m[i / 4][i % 4], 1e-5f) << what << " element " << i;
+}
+void ExpectColour(const D3DCOLORVALUE& c, float r, float g, float b, float a, const char* what) {
+    EXPECT_FLOAT_EQ(c.r, r) << what;
+    EXPECT_FLOAT_EQ(c.g, g) << what;
+    EXPECT_FLOAT_EQ(c.b, b) << what;
+    EXPECT_FLOAT_EQ(c.a, a) << what;
+}
+
+// The states every frame starts from, as initD3D leaves them.
+const std::vector<RenderStateCase> kFixedStates = {
+    {"CULLMODE", D3DRENDERSTATE_CULLMODE, D3DCULL_CW},
+    {"LIGHTING", D3DRENDERSTATE_LIGHTING, TRUE},
+    {"DITHERENABLE", D3DRENDERSTATE_DITHERENABLE, TRUE},
+    {"SPECULARENABLE", D3DRENDERSTATE_SPECULARENABLE, FALSE},
+    {"SHADEMODE", D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD},
+    {"ZENABLE", D3DRENDERSTATE_ZENABLE, FALSE},
+    {"COLORVERTEX", D3DRENDERSTATE_COLORVERTEX, TRUE},
+    {"DIFFUSEMATERIALSOURCE", D3DRENDERSTATE_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL},
+    {"AMBIENTMATERIALSOURCE", D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL},
+    {"SPECULARMATERIALSOURCE", D3DRENDERSTATE_SPECULARMATERIALSOURCE, D3DMCS_MATERIAL},
+};
+
+SceneQuoteHooks QuietQuoteShow() {
+    SceneQuoteHooks hooks;
+    hooks.setUp = [](cTexture*) { return true; };
+    return hooks;
+}
+
+}  // namespace
+
+// What the pixels cannot prove: the device holds the states, light, material and
+// transforms the scene means to set, after initD3D and after a frame, with and without the
+// quote show.
+TEST_F(SceneWine, DeviceHoldsTheDescribedStates) {
+    ASSERT_TRUE(StartWindowed(0, 0, 320, 200));
+    ExpectRenderStates(kFixedStates, "after initD3D");
+    ExpectRenderStates({{"AMBIENT", D3DRENDERSTATE_AMBIENT, 0}, {"ALPHABLENDENABLE", D3DRENDERSTATE_ALPHABLENDENABLE, FALSE}},
+                       "after initD3D");
+    const struct {
+        const char* name;
+        D3DTEXTURESTAGESTATETYPE state;
+        DWORD value;
+    } stages[] = {{"MIPFILTER", D3DTSS_MIPFILTER, D3DTFP_LINEAR}, {"MINFILTER", D3DTSS_MINFILTER, D3DTFN_LINEAR},
+                  {"MAGFILTER", D3DTSS_MAGFILTER, D3DTFG_LINEAR}, {"ADDRESSU", D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP},
+                  {"ADDRESSV", D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP}, {"ALPHAOP", D3DTSS_ALPHAOP, D3DTOP_MODULATE},
+                  {"ALPHAARG1", D3DTSS_ALPHAARG1, D3DTA_DIFFUSE}};
+    for (const auto& c : stages) EXPECT_EQ(StageStateOf(c.state), c.value) << c.name;
+
+    LPDIRECT3DDEVICE7 device = Graphics()->GetDevice();
+    D3DLIGHT7 light;
+    std::memset(&light, 0xCD, sizeof light);
+    ASSERT_TRUE(SUCCEEDED(device->GetLight(0, &light)));
+    EXPECT_EQ(light.dltType, D3DLIGHT_DIRECTIONAL);
+    ExpectColour(light.dcvDiffuse, 0.9f, 0.9f, 0.9f, 0.0f, "light diffuse");
+    ExpectColour(light.dcvSpecular, 0, 0, 0, 0, "light specular");
+    ExpectColour(light.dcvAmbient, 0, 0, 0, 0, "light ambient");
+    EXPECT_NEAR(light.dvDirection.x, -0.5198f, 1e-4f);
+    EXPECT_NEAR(light.dvDirection.y, -0.5198f, 1e-4f);
+    EXPECT_NEAR(light.dvDirection.z, 0.6780f, 1e-4f);
+    BOOL enabled = FALSE;
+    ASSERT_TRUE(SUCCEEDED(device->GetLightEnable(0, &enabled)));
+    EXPECT_TRUE(enabled);
+    ExpectMatrix(D3DTRANSFORMSTATE_VIEW, kIdentityMatrix, "view");
+    ExpectMatrix(D3DTRANSFORMSTATE_PROJECTION, scene::ProjectionFor(320, 200), "projection");
+
+    // A frame of the flag alone.
+    RenderFor(0, 3);
+    ExpectRenderStates(kFixedStates, "after a flag frame");
+    ExpectRenderStates({{"AMBIENT", D3DRENDERSTATE_AMBIENT, scene::kFlagAmbient},
+                        {"ALPHABLENDENABLE", D3DRENDERSTATE_ALPHABLENDENABLE, FALSE}},
+                       "after a flag frame");
+    D3DMATERIAL7 material;
+    std::memset(&material, 0xCD, sizeof material);
+    ASSERT_TRUE(SUCCEEDED(device->GetMaterial(&material)));
+    ExpectColour(material.diffuse, 1, 1, 1, 1, "material diffuse");
+    ExpectColour(material.ambient, 1, 1, 1, 1, "material ambient");
+    ExpectColour(material.specular, 0, 0, 0, 0, "material specular");
+    ExpectColour(material.emissive, 0, 0, 0, 0, "material emissive");
+    EXPECT_EQ(material.power, 0.0f);
+    ASSERT_TRUE(SUCCEEDED(device->GetLightEnable(0, &enabled)));
+    EXPECT_TRUE(enabled);
+    ExpectMatrix(D3DTRANSFORMSTATE_WORLD, scene::FlagWorldMatrix(), "world after a flag frame");
+    CleanUp();
+    DestroyWindow(window);
+    window = nullptr;
+
+    // With the quote show, its states stand at the end of the frame.
+    ss->ShowQuotes = 1;
+    Paths.shadow5 = Paths.shadow7 = FlagPicturePath();
+    SetSceneQuoteHooks(QuietQuoteShow());
+    ASSERT_TRUE(StartWindowed(0, 0, 320, 200));
+    RenderFor(0, 3);
+    SetSceneQuoteHooks(SceneQuoteHooks());
+    device = Graphics()->GetDevice();
+    ExpectRenderStates(kFixedStates, "after a quote frame");
+    ExpectRenderStates({{"AMBIENT", D3DRENDERSTATE_AMBIENT, scene::kQuoteAmbient},
+                        {"ALPHABLENDENABLE", D3DRENDERSTATE_ALPHABLENDENABLE, TRUE},
+                        {"SRCBLEND", D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA},
+                        {"DESTBLEND", D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA},
+                        {"ZWRITEENABLE", D3DRENDERSTATE_ZWRITEENABLE, FALSE}},
+                       "after a quote frame");
+    EXPECT_EQ(StageStateOf(D3DTSS_ALPHAOP), static_cast<DWORD>(D3DTOP_MODULATE));
+    ASSERT_TRUE(SUCCEEDED(device->GetLightEnable(0, &enabled)));
+    EXPECT_FALSE(enabled);
+    ExpectMatrix(D3DTRANSFORMSTATE_WORLD, kIdentityMatrix, "world after a quote frame");
+}
+
+// After the 640 x 480 fall-back of the display mode the scene draws at 640 x 480, and its
+// projection is that screen's, not the one of the size asked for.
+TEST_F(SceneWine, ProjectionFollowsTheModeFallBack) {
+    ASSERT_TRUE(StartFullScreen(1000, 500, ScreenMode{1000, 500, 32}));
+    ASSERT_EQ(Graphics()->Width(), 640);
+    ASSERT_EQ(Graphics()->Height(), 480);
+    ExpectMatrix(D3DTRANSFORMSTATE_PROJECTION, scene::ProjectionFor(640, 480), "projection");
+    RenderFor(800);
+    const Shot shot = GrabPresented(640, 480);
+    SaveShot(shot, "scene-fallback-640x480.bmp");
+    EXPECT_EQ(BlackSamplesOnEdges(shot), 0);
+}
+
+// A back buffer of 24 or 8 bits (a preview on such a desktop) has no texture format of its
+// own: the flag's cells get textures all the same, none is left white.
+TEST_F(SceneWine, FlagTilesForDepthsWithoutTheirOwnTextureFormat) {
+    ASSERT_TRUE(StartWindowed(0, 0, 160, 120));
+    Picture picture;
+    ASSERT_TRUE(picture.LoadFromFile(FlagPicturePath().c_str()));
+    for (int depth : {24, 8}) {
+        cFlag flag;
+        // Scaled to 256 x 256: 16 cells keep the test short.
+        EXPECT_TRUE(SplitImageIntoTiles(picture, flag, 16, 2048, depth, false, true, 256)) << depth;
+        ASSERT_GT(flag.Cols() * flag.Rows(), 0) << depth;
+        EXPECT_TRUE(flag.AllTilesLoaded()) << depth;
+        int missing = 0;
+        for (const cFlagCell& cell : flag.Cells()) missing += cell.texture == nullptr;
+        EXPECT_EQ(missing, 0) << depth;
+        std::unique_ptr<cTexture> whole(MakeTextureFromPicture(depth, picture, 1));
+        ASSERT_NE(whole, nullptr) << depth;
+        EXPECT_EQ(whole->Width(), picture.Width()) << depth;
+    }
 }
 
 TEST(FrameClockWine, MeasuresTheTimeBetweenFrames) {

@@ -207,6 +207,10 @@ HWND WaitForWindow(DWORD processId, const char* className, DWORD ms) {
 bool WaitForMessageBox(DWORD processId, DWORD ms, MessageBoxInfo& info) {
     HWND box = WaitForWindow(processId, "#32770", ms);
     if (!box) return false;
+    return ReadMessageBox(box, info);
+}
+
+bool ReadMessageBox(HWND box, MessageBoxInfo& info) {
     Sleep(100);  // let the box finish laying out its controls
     info.window = box;
     info.caption = TextOf(box);
@@ -395,6 +399,23 @@ void PressKey(WORD virtualKey) {
     input[1] = input[0];
     input[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, input, sizeof(INPUT));
+}
+
+void ClickLeft() {
+    INPUT input[2] = {};
+    input[0].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].type = INPUT_MOUSE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+void MovePointer(int x, int y) {
+    SetCursorPos(x, y);
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &input, sizeof input);
 }
 
 bool RunningOnWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }

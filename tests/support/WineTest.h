@@ -68,6 +68,8 @@ struct MessageBoxInfo {
 };
 // Waits up to `ms` for a message box of the process and reads it.
 bool WaitForMessageBox(DWORD processId, DWORD ms, MessageBoxInfo& info);
+// Reads a message box found some other way.
+bool ReadMessageBox(HWND box, MessageBoxInfo& info);
 // Presses the box's OK button (or its only button).
 void PressOk(HWND box);
 
@@ -113,6 +115,11 @@ bool WaitForLog(const std::string& text, DWORD ms);
 bool WaitExitPumping(Process& process, DWORD ms);
 // A key press and release, delivered to the foreground window.
 void PressKey(WORD virtualKey);
+// A left click where the pointer is.
+void ClickLeft();
+// Moves the pointer and tells the window under it (under Wine a SetCursorPos alone reaches
+// no window).
+void MovePointer(int x, int y);
 bool RunningOnWine();
 
 // The user's playlist file the program reads: the logon name + ".M3U" in the user's

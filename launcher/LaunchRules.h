@@ -1,0 +1,18 @@
+// The launcher's decisions that need no Windows API: where the screen saver is, and
+// whether to wait for it. Plain text in, plain values out.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Size of the launcher's folder and program-path buffers, terminating zero included.
+constexpr size_t kLauncherPathSize = 1024;
+
+// The screen saver's path from the installation folder: folder + "\ZephylSaver.scr".
+// False when the folder is empty or the path would not fit into kLauncherPathSize.
+bool BuildSaverPath(const std::string& folder, std::string& path);
+
+// Whether the launcher waits for the screen saver, from its own command line: the first
+// token (the launcher's path) is skipped, then the switch decides. No switch, "s" and "c"
+// wait (the saver runs in the foreground); "p", "l" and anything else do not.
+bool ShouldWait(const char* commandLine);
