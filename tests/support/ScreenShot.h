@@ -17,6 +17,7 @@ struct Shot {
     static int R(uint32_t p) { return (p >> 16) & 0xFF; }
     static int G(uint32_t p) { return (p >> 8) & 0xFF; }
     static int B(uint32_t p) { return p & 0xFF; }
+    static int Sum(uint32_t p) { return R(p) + G(p) + B(p); }
 };
 
 // Copies (x, y, w, h) of a device context.
