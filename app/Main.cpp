@@ -17,6 +17,7 @@
 #include "saver/Password.h"
 #include "saver/Saver.h"
 #include "ui/ConfigDialog.h"
+#include "ui/CustomMusicDialog.h"
 
 namespace {
 
@@ -248,6 +249,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         break;
     case ModeConfig:
         ZLOG(LogInfo, "In config mode...Initializing dialog structures.");
+        PrepareSongOpenDialogs(hparwnd);
         ZLOG(LogInfo, "Opening dialog box");
         RunConfigDialog(hparwnd);
         break;

@@ -8,7 +8,8 @@ namespace zaudio {
 
 size_t MemorySource::ReadAt(uint64_t pos, void* buf, size_t n)
 {
-    if (pos >= m_size)
+    // Empty reads may come with a null buffer (an empty vector's data()).
+    if (pos >= m_size || n == 0)
         return 0;
     size_t avail = static_cast<size_t>(m_size - pos);
     if (n > avail)
@@ -75,7 +76,7 @@ FileSource::OpenResult FileSource::Open(const char* path, uint64_t offset, uint6
 
 size_t FileSource::ReadAt(uint64_t pos, void* buf, size_t n)
 {
-    if (!m_file || pos >= m_length)
+    if (!m_file || pos >= m_length || n == 0)
         return 0;
     uint64_t avail = m_length - pos;
     if (n > avail)

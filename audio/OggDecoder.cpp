@@ -62,7 +62,7 @@ std::unique_ptr<OggDecoder> OggDecoder::FromMemory(const uint8_t* data, size_t s
     }
     int stbError = 0;
     ZaudioStbTracker tracker;
-    zaudio_stb_track_begin(&tracker);
+    zaudio_stb_track_begin(&tracker, ZAUDIO_STB_STREAM_BUDGET);
     stb_vorbis* v = stb_vorbis_open_memory(data, static_cast<int>(size), &stbError, nullptr);
     zaudio_stb_track_end(&tracker, v ? 0 : 1);
     return Wrap(v, stbError, error);
@@ -109,7 +109,7 @@ std::unique_ptr<OggDecoder> OggDecoder::FromFile(const char* path, uint64_t offs
     int stbError = 0;
     // The decoder takes the file over (close_on_free) whether it opens or not.
     ZaudioStbTracker tracker;
-    zaudio_stb_track_begin(&tracker);
+    zaudio_stb_track_begin(&tracker, ZAUDIO_STB_STREAM_BUDGET);
     stb_vorbis* v = stb_vorbis_open_file_section(f, 1, &stbError, nullptr, static_cast<unsigned>(length));
     zaudio_stb_track_end(&tracker, v ? 0 : 1);
     return Wrap(v, stbError, error);

@@ -1,5 +1,6 @@
-// SoundSystem: FSOUND semantics over decoders and a pulled mix. One mutex guards all state;
-// the output thread holds it while it decodes and mixes one block.
+// SoundSystem: FSOUND semantics over decoders and a pulled mix. One mutex guards the
+// channels and streams; the output thread holds it only to note what a block needs and what
+// came of it, and decodes and mixes between the two without it.
 #include "audio/SoundSystem.h"
 
 #include "audio/Resampler.h"
@@ -8,7 +9,8 @@
 #include <cmath>
 
 struct FSOUND_STREAM {
-    std::unique_ptr<zaudio::Decoder> decoder;
+    std::shared_ptr<zaudio::Voice> voice;
+    bool inMemory = false;  // its decoder reads the caller's memory
     int channel = -1;
     bool needsRewind = false;
 };
@@ -156,7 +158,8 @@ FSOUND_STREAM* SoundSystem::StreamOpen(const char* nameOrData, unsigned mode, in
         return nullptr;
     }
     FSOUND_STREAM* s = new FSOUND_STREAM();
-    s->decoder = std::move(decoder);
+    s->voice = std::make_shared<Voice>(std::move(decoder));
+    s->inMemory = source.inMemory;
     m_streams.insert(s);
     return s;
 }
@@ -166,14 +169,32 @@ bool SoundSystem::ChannelBusy(const Channel& c) const
     return c.stream && !(c.ended && m_played >= c.endFrame);
 }
 
+// Something of the channel's stream is queued for the output or about to be.
+bool SoundSystem::Audible(const Channel& c) const
+{
+    return ChannelBusy(c) && !c.paused;
+}
+
+void SoundSystem::Flush()
+{
+    if (m_device)
+        m_device->Flush();
+    m_held = false;
+}
+
 void SoundSystem::Detach(FSOUND_STREAM* stream)
 {
     if (stream->channel >= 0 && stream->channel < static_cast<int>(m_channels.size())) {
         Channel& c = m_channels[static_cast<size_t>(stream->channel)];
         if (c.stream == stream) {
+            // Its sound may be queued, or held by a pause: dropped at once.
+            if (Audible(c) || (m_held && c.paused && ChannelBusy(c)))
+                Flush();
             c.stream = nullptr;
             c.ended = false;
             c.paused = false;
+            c.restart = false;
+            c.attachment = ++m_attachments;
         }
     }
     stream->channel = -1;
@@ -218,20 +239,20 @@ int SoundSystem::StreamPlay(int channel, FSOUND_STREAM* stream)
         Detach(old);
         old->needsRewind = true;
     }
-    if (stream->needsRewind) {
-        if (!stream->decoder->Rewind()) {
-            Fail(FMOD_ERR_FILE_BAD);
-            return -1;
-        }
-        stream->needsRewind = false;
-    }
     // Volume and pan stay as last set for the channel, so a song starts at the level the
-    // caller chose before it played.
+    // caller chose before it played. A stream played before starts over on the output
+    // thread (a song that cannot start over ends at once).
     c.stream = stream;
     c.paused = false;
     c.ended = false;
+    c.restart = stream->needsRewind;
     c.endFrame = 0;
+    c.attachment = ++m_attachments;
+    stream->needsRewind = false;
     stream->channel = index;
+    // The output holds a paused song's sound: a new one must be heard.
+    if (m_held)
+        Flush();
     return index;
 }
 
@@ -250,13 +271,24 @@ bool SoundSystem::StreamStop(FSOUND_STREAM* stream)
 
 bool SoundSystem::StreamClose(FSOUND_STREAM* stream)
 {
-    std::lock_guard<std::mutex> g(m_lock);
-    m_error = FMOD_ERR_NONE;
-    if (!stream || !m_streams.count(stream))
-        return Fail(FMOD_ERR_INVALID_PARAM);
-    Detach(stream);
-    m_streams.erase(stream);
-    delete stream;
+    std::shared_ptr<Voice> voice;
+    bool inMemory = false;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_error = FMOD_ERR_NONE;
+        if (!stream || !m_streams.count(stream))
+            return Fail(FMOD_ERR_INVALID_PARAM);
+        Detach(stream);
+        m_streams.erase(stream);
+        voice = stream->voice;
+        inMemory = stream->inMemory;
+        delete stream;
+    }
+    // The caller may free a song's memory once this returns: wait until a block being
+    // decoded from it is done. Files are the decoder's own, and need no wait.
+    if (inMemory) {
+        std::lock_guard<std::mutex> done(voice->InUse());
+    }
     return true;
 }
 
@@ -294,7 +326,24 @@ bool SoundSystem::SetVolume(int channel, int volume)
 bool SoundSystem::SetPaused(int channel, bool paused)
 {
     std::lock_guard<std::mutex> g(m_lock);
-    return ForChannels(channel, [paused](Channel& c) { c.paused = paused; });
+    bool silenced = false;
+    bool ok = ForChannels(channel, [&](Channel& c) {
+        silenced = silenced || (paused && Audible(c));
+        c.paused = paused;
+    });
+    // The output stops where it is when nothing else is to be heard (its queue holds the
+    // paused songs' next frames, heard on resuming), and plays on when a song resumes.
+    bool othersAudible = false;
+    for (const Channel& c : m_channels)
+        othersAudible = othersAudible || Audible(c);
+    if (m_device && silenced && !othersAudible && !m_held) {
+        m_device->Hold(true);
+        m_held = true;
+    } else if (m_device && m_held && othersAudible) {
+        m_device->Hold(false);
+        m_held = false;
+    }
+    return ok;
 }
 
 bool SoundSystem::IsPlaying(int channel) const
@@ -319,45 +368,65 @@ void SoundSystem::Render(int16_t* out, int frames)
 {
     if (frames <= 0)
         return;
-    std::lock_guard<std::mutex> g(m_lock);
+    int64_t start = 0;
+    m_jobs.clear();
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        start = m_mixed;
+        for (size_t i = 0; i < m_channels.size(); ++i) {
+            Channel& c = m_channels[i];
+            if (!c.stream || c.ended || c.paused)
+                continue;
+            float gain = c.volume / 255.0f;
+            float gl = gain, gr = gain;
+            if (c.pan != FSOUND_STEREOPAN) {
+                // Equal-power pan: the middle position is 3 dB down on each side.
+                float a = c.pan / 255.0f * kHalfPi;
+                gl *= std::cos(a);
+                gr *= std::sin(a);
+            }
+            m_jobs.push_back(Job{c.stream->voice, i, c.attachment, c.restart, gl, gr});
+            c.restart = false;
+        }
+        m_mixed += frames;
+    }
+
     const size_t samples = static_cast<size_t>(frames) * 2;
     if (m_mix.size() < samples) {
         m_mix.resize(samples);
         m_voice.resize(samples);
     }
     std::fill(m_mix.begin(), m_mix.begin() + static_cast<std::ptrdiff_t>(samples), 0.0f);
-
-    for (Channel& c : m_channels) {
-        if (!c.stream || c.ended || c.paused)
+    for (Job& job : m_jobs) {
+        std::lock_guard<std::mutex> inUse(job.voice->InUse());
+        if (job.restart && !job.voice->Restart())
             continue;
-        int n = c.stream->decoder->Read(m_voice.data(), frames);
-        if (n < 0)
-            n = 0;
-        if (n < frames) {
-            c.ended = true;
-            c.endFrame = m_mixed + n;
-            c.stream->needsRewind = true;
-        }
-        float gain = c.volume / 255.0f;
-        float gl = gain, gr = gain;
-        if (c.pan != FSOUND_STEREOPAN) {
-            // Equal-power pan: the middle position is 3 dB down on each side.
-            float a = c.pan / 255.0f * kHalfPi;
-            gl *= std::cos(a);
-            gr *= std::sin(a);
-        }
+        int n = job.voice->Take(m_voice.data(), frames);
+        job.frames = n;
         for (int i = 0; i < n; ++i) {
-            m_mix[2 * i] += m_voice[2 * i] * gl;
-            m_mix[2 * i + 1] += m_voice[2 * i + 1] * gr;
+            m_mix[2 * i] += m_voice[2 * i] * job.gainLeft;
+            m_mix[2 * i + 1] += m_voice[2 * i + 1] * job.gainRight;
         }
     }
-
     for (size_t i = 0; i < samples; ++i) {
         float v = m_mix[i] * 32768.0f;
         v = v > 32767.0f ? 32767.0f : (v < -32768.0f ? -32768.0f : v);
         out[i] = static_cast<int16_t>(std::lrint(v));
     }
-    m_mixed += frames;
+
+    std::lock_guard<std::mutex> g(m_lock);
+    for (Job& job : m_jobs) {
+        if (job.channel >= m_channels.size())
+            continue;
+        Channel& c = m_channels[job.channel];
+        // The channel may have been stopped, or given another song, meanwhile.
+        if (c.attachment != job.attachment || !c.stream || job.frames >= frames)
+            continue;
+        c.ended = true;
+        c.endFrame = start + job.frames;
+        c.stream->needsRewind = true;
+    }
+    m_jobs.clear();
 }
 
 }  // namespace zaudio

@@ -1,11 +1,14 @@
 // SoundSystem: the sound library's state and mixer behind the FSOUND functions: output set-up,
 // streams (owned here from FSOUND_Stream_Open until FSOUND_Stream_Close or Close), channels
 // with volume, pan and pause, and the mix that an output device pulls on its own thread.
+// The output thread decodes without holding the lock the FSOUND calls take, so a slow song
+// source never stalls the caller.
 // Portable: the output device and the Windows Media reader are handed in by the platform.
 #pragma once
 
 #include "audio/Decoder.h"
 #include "audio/SongOpener.h"
+#include "audio/Voice.h"
 #include "audio/fmod.h"
 
 #include <cstdint>
@@ -23,7 +26,7 @@ public:
     virtual ~MixTarget() = default;
     // Mixes the next 'frames' stereo 16-bit frames into out.
     virtual void Render(int16_t* out, int frames) = 0;
-    // The device has finished playing this many more frames.
+    // The device has finished playing this many more frames (or dropped them unheard).
     virtual void Played(int frames) = 0;
 };
 
@@ -32,6 +35,13 @@ public:
 class OutputDevice {
 public:
     virtual ~OutputDevice() = default;
+    // Both return at once (they may be called with the sound system's lock held); the
+    // device's thread acts on them, so that the change is heard within one block.
+    // Flush: drop what is queued and not yet played (reported as played: those frames are
+    // gone), end a hold, and render afresh.
+    virtual void Flush() {}
+    // Hold: stop the output where it is, keeping the queue; false plays on from there.
+    virtual void Hold(bool hold) {}
 };
 
 struct OutputConfig {
@@ -80,13 +90,26 @@ private:
         FSOUND_STREAM* stream = nullptr;
         bool paused = false;
         bool ended = false;
+        bool restart = false;  // the stream starts over before its next frames are read
         int64_t endFrame = 0;  // mixed-frame count at which the stream's last frame went out
+        uint64_t attachment = 0;  // changes whenever a stream is attached or detached
         int volume = 255;
         int pan = FSOUND_STEREOPAN;
     };
+    // One channel's part of a block, taken under the lock and read without it.
+    struct Job {
+        std::shared_ptr<Voice> voice;
+        size_t channel;
+        uint64_t attachment;
+        bool restart;
+        float gainLeft, gainRight;
+        int frames = 0;
+    };
 
     bool ChannelBusy(const Channel& c) const;
+    bool Audible(const Channel& c) const;
     void Detach(FSOUND_STREAM* stream);
+    void Flush();
     bool Fail(int error) const;
     template <class F> bool ForChannels(int channel, F f);
 
@@ -102,8 +125,12 @@ private:
     std::set<FSOUND_STREAM*> m_streams;
     int64_t m_mixed = 0;
     int64_t m_played = 0;
+    uint64_t m_attachments = 0;
+    bool m_held = false;  // the device is holding its queue for paused channels
+    // The output thread's own (no lock).
     std::vector<float> m_mix;
     std::vector<float> m_voice;
+    std::vector<Job> m_jobs;
 };
 
 }  // namespace zaudio

@@ -1,7 +1,8 @@
 /* The Ogg Vorbis decoder itself: stb_vorbis (public domain) from the system's stb package,
    with its heap calls routed through two guards:
    - a size cap: a damaged header can ask for absurd sizes, which must fail as "out of
-     memory" rather than take the address space (or a sanitizer) down;
+     memory" rather than take the address space (or a sanitizer) down; while a stream is
+     opened, the cap is the stream's budget for all its blocks together;
    - ownership tracking while a stream is opened: the decoder leaks its scratch buffers when
      it gives up on a damaged header, so every block allocated during an open is listed and
      the failed open frees what is left (zaudio_stb_track_end). */
@@ -36,17 +37,25 @@ static __thread ZBlock* g_tracking;
 #else
 static _Thread_local ZBlock* g_tracking;
 #endif
+/* The tracker whose sentinel g_tracking is (its first member). */
+#define ZAUDIO_TRACKER() ((ZaudioStbTracker*)g_tracking)
 
 static void* zaudio_stb_malloc(size_t n)
 {
     ZBlock* b;
     if (n > ZAUDIO_STB_MAX_ALLOC)
         return NULL;
+    if (g_tracking && n > ZAUDIO_TRACKER()->budget - ZAUDIO_TRACKER()->live)
+        return NULL;
     b = (ZBlock*)malloc(sizeof(ZBlock) + n);
     if (!b)
         return NULL;
     b->size = n;
     if (g_tracking) {
+        ZaudioStbTracker* t = ZAUDIO_TRACKER();
+        t->live += n;
+        if (t->live > t->peak)
+            t->peak = t->live;
         b->next = g_tracking->next;
         b->prev = g_tracking;
         g_tracking->next->prev = b;
@@ -64,6 +73,10 @@ static void zaudio_stb_free(void* p)
         return;
     b = (ZBlock*)p - 1;
     if (b->next) {
+        /* Only blocks of the open under way are linked (a stream's own blocks are unlinked
+           when its open ends). */
+        if (g_tracking)
+            ZAUDIO_TRACKER()->live -= b->size;
         b->prev->next = b->next;
         b->next->prev = b->prev;
     }
@@ -85,10 +98,12 @@ static void* zaudio_stb_realloc(void* p, size_t n)
     return q;
 }
 
-void zaudio_stb_track_begin(ZaudioStbTracker* tracker)
+void zaudio_stb_track_begin(ZaudioStbTracker* tracker, size_t budget)
 {
     ZBlock* s = (ZBlock*)tracker->storage;
     s->next = s->prev = s;
+    tracker->live = tracker->peak = 0;
+    tracker->budget = budget;
     g_tracking = s;
 }
 
@@ -109,6 +124,23 @@ void zaudio_stb_track_end(ZaudioStbTracker* tracker, int freeAll)
     g_tracking = NULL;
 }
 
+/* The decoder converts floor() of values a damaged codebook makes arbitrarily large (or
+   NaN) to int, which is undefined beyond int's range: it gets them clamped to that range,
+   which changes nothing for honest values. Its signed integer overflows on damaged data are
+   made defined by compiling this file with -fwrapv. */
+static double zaudio_floor_for_int(double x)
+{
+    double f = floor(x);
+    if (f != f)
+        return 0.0;
+    if (f > (double)INT_MAX)
+        return (double)INT_MAX;
+    if (f < (double)INT_MIN)
+        return (double)INT_MIN;
+    return f;
+}
+
+#define floor(x) zaudio_floor_for_int(x)
 #define malloc(n) zaudio_stb_malloc(n)
 #define free(p) zaudio_stb_free(p)
 #define realloc(p, n) zaudio_stb_realloc(p, n)

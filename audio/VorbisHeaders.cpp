@@ -14,41 +14,46 @@ const int kMaxPages = 2000;
 
 uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
 
-// Collects packets 0 and 1 of the first logical stream; false when the pages end first.
+const uint8_t kContinuedPacket = 0x01;
+
+// Collects packets 0 and 1 from the pages in the order they lie in the file, as the decoder
+// reads them: it ignores serial numbers, so a page of another logical stream among the header
+// pages would hand it a packet this check never saw. Such files are refused, and so is a
+// packet that runs on into a page not marked as its continuation.
 bool FirstTwoPackets(ByteSource& src, std::vector<uint8_t> packets[2])
 {
     uint64_t pos = 0;
     int packet = 0;
+    bool open = false;  // packets[packet] has begun and awaits more segments
     uint32_t serial = 0;
-    bool haveSerial = false;
     for (int page = 0; page < kMaxPages && packet < 2; ++page) {
         uint8_t head[27];
         if (src.ReadAt(pos, head, 27) != 27 || std::memcmp(head, "OggS", 4) != 0)
             return false;
         uint32_t pageSerial = Le32(head + 14);
-        if (!haveSerial) {
+        if (page == 0)
             serial = pageSerial;
-            haveSerial = true;
-        }
+        else if (pageSerial != serial)
+            return false;
+        if (open != ((head[5] & kContinuedPacket) != 0))
+            return false;
         int segments = head[26];
         uint8_t lacing[255];
         if (src.ReadAt(pos + 27, lacing, static_cast<size_t>(segments)) != static_cast<size_t>(segments))
             return false;
-        uint64_t body = pos + 27 + static_cast<uint64_t>(segments);
-        uint64_t at = body;
-        for (int s = 0; s < segments; ++s) {
+        uint64_t at = pos + 27 + static_cast<uint64_t>(segments);
+        for (int s = 0; s < segments && packet < 2; ++s) {
             size_t len = lacing[s];
-            if (pageSerial == serial && packet < 2) {
-                std::vector<uint8_t>& p = packets[packet];
-                if (p.size() + len > kMaxHeaderBytes)
-                    return false;
-                size_t old = p.size();
-                p.resize(old + len);
-                if (src.ReadAt(at, p.data() + old, len) != len)
-                    return false;
-                if (len < 255)
-                    ++packet;
-            }
+            std::vector<uint8_t>& p = packets[packet];
+            if (p.size() + len > kMaxHeaderBytes)
+                return false;
+            size_t old = p.size();
+            p.resize(old + len);
+            if (src.ReadAt(at, p.data() + old, len) != len)
+                return false;
+            open = len == 255;
+            if (!open)
+                ++packet;
             at += len;
         }
         pos = at;

@@ -7,9 +7,9 @@
 
 namespace zaudio {
 
-// True when the first two packets of the stream's first logical stream can be gathered and
-// the second one (the comment header) is a Vorbis comment header whose every length stays
-// inside the packet.
+// True when the first two packets can be gathered from header pages of one logical stream
+// (in file order, the order the decoder reads them) and the second one (the comment header)
+// is a Vorbis comment header whose every length stays inside the packet.
 bool VorbisCommentHeaderSane(ByteSource& src);
 
 }  // namespace zaudio

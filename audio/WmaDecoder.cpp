@@ -1,5 +1,7 @@
-// WmaDecoder: a Decoder over the system's Windows Media sync reader. It owns the reader, the
-// memory stream it reads from (a copy of the caller's block) and the PCM not yet handed out.
+// WmaDecoder: a Decoder over the system's Windows Media sync reader. It owns a thread of its
+// own on which the reader lives and every COM call is made (so neither the caller's nor the
+// output thread's COM apartment is touched), the reader, the memory stream it reads from (a
+// copy of the caller's block) and the PCM not yet handed out.
 #include "audio/WmaDecoder.h"
 
 #include "audio/ByteSource.h"
@@ -11,6 +13,7 @@
 #include <wmsdk.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace zaudio {
@@ -54,22 +57,86 @@ bool PcmFormatOf(IWMOutputMediaProps* props, WAVEFORMATEX& wf, bool& isAudio)
            wf.nSamplesPerSec <= 384000;
 }
 
-class WmaDecoder : public Decoder {
+// A thread with COM of its own (multithreaded apartment) that runs the jobs handed to it,
+// one at a time, while the caller waits.
+class ComThread {
 public:
-    ~WmaDecoder() override
+    ~ComThread()
+    {
+        if (m_thread) {
+            Run(nullptr);  // no job: the thread ends
+            WaitForSingleObject(m_thread, INFINITE);
+            CloseHandle(m_thread);
+        }
+        if (m_ready)
+            CloseHandle(m_ready);
+        if (m_done)
+            CloseHandle(m_done);
+    }
+
+    bool Start()
+    {
+        m_ready = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        m_done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        if (!m_ready || !m_done)
+            return false;
+        m_thread = CreateThread(nullptr, 0, Main, this, 0, nullptr);
+        return m_thread != nullptr;
+    }
+
+    // Runs job on the thread and returns when it is done; a null job ends the thread.
+    void Run(const std::function<void()>* job)
+    {
+        m_job = job;
+        SetEvent(m_ready);
+        WaitForSingleObject(m_done, INFINITE);
+    }
+    void Run(const std::function<void()>& job) { Run(&job); }
+
+private:
+    static DWORD WINAPI Main(void* self)
+    {
+        ComThread* t = static_cast<ComThread*>(self);
+        bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        for (;;) {
+            WaitForSingleObject(t->m_ready, INFINITE);
+            const std::function<void()>* job = t->m_job;
+            if (job) {
+                try {
+                    (*job)();
+                } catch (...) {
+                    // Out of memory: the job's result stays its failure value.
+                }
+            }
+            if (!job) {
+                if (com)
+                    CoUninitialize();
+                SetEvent(t->m_done);
+                return 0;
+            }
+            SetEvent(t->m_done);
+        }
+    }
+
+    HANDLE m_thread = nullptr;
+    HANDLE m_ready = nullptr;
+    HANDLE m_done = nullptr;
+    const std::function<void()>* m_job = nullptr;
+};
+
+// The reader itself; every call is made on the decoder's COM thread.
+class WmaReader {
+public:
+    ~WmaReader()
     {
         if (m_reader)
             m_reader->Close();
         Release(m_reader);
         Release(m_stream);
-        if (m_comInitialised)
-            CoUninitialize();
     }
 
     int Open(const SongSource& source, CreateSyncReaderFn create)
     {
-        HRESULT co = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        m_comInitialised = SUCCEEDED(co);
         if (FAILED(create(nullptr, 0, &m_reader)) || !m_reader)
             return FMOD_ERR_MEDIAPLAYER;
 
@@ -92,9 +159,9 @@ public:
         return ChooseOutput();
     }
 
-    int Rate() const override { return static_cast<int>(m_format.nSamplesPerSec); }
+    int Rate() const { return static_cast<int>(m_format.nSamplesPerSec); }
 
-    int Read(float* out, int frames) override
+    int Read(float* out, int frames)
     {
         int done = 0;
         while (done < frames) {
@@ -126,7 +193,7 @@ public:
         return done;
     }
 
-    bool Rewind() override
+    bool Rewind()
     {
         m_pending.clear();
         m_pendingPos = 0;
@@ -243,12 +310,56 @@ private:
 
     IWMSyncReader* m_reader = nullptr;
     IStream* m_stream = nullptr;
-    bool m_comInitialised = false;
     DWORD m_output = 0;
     WAVEFORMATEX m_format = {};
     std::vector<BYTE> m_pending;
     size_t m_pendingPos = 0;
     bool m_ended = false;
+};
+
+class WmaDecoder : public Decoder {
+public:
+    ~WmaDecoder() override
+    {
+        if (m_started)
+            m_com.Run([this] { m_reader.reset(); });
+    }
+
+    int Open(const SongSource& source, CreateSyncReaderFn create)
+    {
+        if (!m_com.Start())
+            return FMOD_ERR_MEMORY;
+        m_started = true;
+        int error = FMOD_ERR_MEMORY;
+        m_com.Run([&] {
+            m_reader.reset(new WmaReader());
+            error = m_reader->Open(source, create);
+            m_rate = m_reader->Rate();
+        });
+        return error;
+    }
+
+    int Rate() const override { return m_rate; }
+
+    int Read(float* out, int frames) override
+    {
+        int n = 0;
+        m_com.Run([&] { n = m_reader->Read(out, frames); });
+        return n;
+    }
+
+    bool Rewind() override
+    {
+        bool ok = false;
+        m_com.Run([&] { ok = m_reader->Rewind(); });
+        return ok;
+    }
+
+private:
+    ComThread m_com;
+    bool m_started = false;
+    std::unique_ptr<WmaReader> m_reader;
+    int m_rate = 0;
 };
 
 }  // namespace

@@ -3,6 +3,8 @@
 // folder of the playlist file.
 #include "music/Playlist.h"
 
+#include "music/ReplaceFile.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -35,15 +37,133 @@ size_t FindNoCase(const std::string& s, const char* needle, size_t from) {
     return std::string::npos;
 }
 
-size_t SkipSpaces(const std::string& s, size_t at) {
-    while (at < s.size() && s[at] == ' ') ++at;
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsWhiteSpace(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
+bool IsAlnum(char c) { return (c >= '0' && c <= '9') || (Lower(c) >= 'a' && Lower(c) <= 'z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Players indent with tabs as well as spaces.
+size_t SkipBlanks(const std::string& s, size_t at) {
+    while (at < s.size() && IsBlank(s[at])) ++at;
     return at;
 }
 
-void ReplaceAll(std::string& s, const char* from, const char* to) {
-    size_t n = strlen(from), m = strlen(to);
-    for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + m))
-        s.replace(at, n, to);
+// A numeric character reference at s[at] ("&#39;" or "&#x27;") naming a byte 1..255: its
+// value, and its length in len; 0 when there is none.
+int NumericReference(const std::string& s, size_t at, size_t& len) {
+    size_t i = at + 2;
+    if (i > s.size() || s[at] != '&' || s[at + 1] != '#') return 0;
+    int base = 10;
+    if (i < s.size() && Lower(s[i]) == 'x') {
+        base = 16;
+        ++i;
+    }
+    int value = 0;
+    size_t digits = 0;
+    for (; i < s.size(); ++i, ++digits) {
+        char c = Lower(s[i]);
+        int d = IsDigit(c) ? c - '0' : (base == 16 && c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+        if (d < 0) break;
+        value = value * base + d;
+        if (value > 255) return 0;
+    }
+    if (digits == 0 || i >= s.size() || s[i] != ';' || value == 0) return 0;
+    len = i + 1 - at;
+    return value;
+}
+
+// One pass for "&apos;", "&quot;", "&nbsp;" and numeric references, then one for "&amp;":
+// the same result as decoding each entity in turn over the whole value, "&amp;" last (so
+// "&amp;apos;" gives "&apos;"), in time linear in the value's length.
+std::string DecodeEntities(const std::string& s) {
+    static const struct { const char* name; char c; } kNamed[] = {{"&apos;", '\''}, {"&quot;", '"'}, {"&nbsp;", ' '}};
+    std::string first;
+    first.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        if (s[i] == '&') {
+            bool done = false;
+            for (const auto& e : kNamed) {
+                if (s.compare(i, strlen(e.name), e.name) == 0) {
+                    first += e.c;
+                    i += strlen(e.name);
+                    done = true;
+                    break;
+                }
+            }
+            size_t len = 0;
+            int byte = done ? 0 : NumericReference(s, i, len);
+            if (byte) {
+                first += char(byte);
+                i += len;
+                done = true;
+            }
+            if (done) continue;
+        }
+        first += s[i++];
+    }
+    std::string out;
+    out.reserve(first.size());
+    for (size_t i = 0; i < first.size();) {
+        if (first.compare(i, 5, "&amp;") == 0) {
+            out += '&';
+            i += 5;
+        } else {
+            out += first[i++];
+        }
+    }
+    return out;
+}
+
+// Where the quoted value of a playlist element begins: the position just after the keyword
+// (or attribute name) that introduces it, found at or after 'from'; npos when none is left.
+size_t FindPlaystring(const std::string& text, size_t from) {
+    size_t at = FindNoCase(text, "Playstring", from);
+    return at == std::string::npos ? at : at + strlen("Playstring");
+}
+
+// WPL: "media", any run of white space (line ends included), "src".
+size_t FindMediaSrc(const std::string& text, size_t from) {
+    for (size_t at = from; (at = FindNoCase(text, "media", at)) != std::string::npos; ++at) {
+        size_t i = at + strlen("media");
+        size_t gap = i;
+        while (i < text.size() && IsWhiteSpace(text[i])) ++i;
+        if (i > gap && StartsWithNoCase(text, i, "src")) return i + strlen("src");
+    }
+    return std::string::npos;
+}
+
+// ASX: the "href" of REF and ENTRYREF elements; other elements (MoreInfo, Banner, LogURL)
+// carry web pages and pictures, not songs.
+size_t FindRefHref(const std::string& text, size_t from) {
+    for (size_t at = from; (at = text.find('<', at)) != std::string::npos; ++at) {
+        size_t name = at + 1;
+        size_t end = name;
+        while (end < text.size() && IsAlnum(text[end])) ++end;
+        size_t n = end - name;
+        bool isRef = (n == 3 && StartsWithNoCase(text, name, "ref")) || (n == 8 && StartsWithNoCase(text, name, "entryref"));
+        if (!isRef) continue;
+        size_t close = text.find_first_of("<>", end);
+        if (close == std::string::npos) close = text.size();
+        for (size_t href = end; href + 4 <= close; ++href)
+            if (StartsWithNoCase(text, href, "href")) return href + strlen("href");
+    }
+    return std::string::npos;
+}
+
+// PLS: a "KEY=value" line whose key is a plain word (letters and digits) is a field.
+bool PlsField(const std::string& line, size_t at, size_t& eq) {
+    size_t i = at;
+    while (i < line.size() && IsAlnum(line[i])) ++i;
+    if (i == at || i >= line.size() || line[i] != '=') return false;
+    eq = i;
+    return true;
+}
+
+bool IsPlsFileKey(const std::string& line, size_t at, size_t eq) {
+    if (!StartsWithNoCase(line, at, "file")) return false;
+    for (size_t i = at + 4; i < eq; ++i)
+        if (!IsDigit(line[i])) return false;
+    return true;
 }
 
 // Lines at LF; empty lines are left out.
@@ -163,10 +283,11 @@ bool Playlist::Load(const char* path) {
     file.Close();
 
     // Text-mode reading: a CR LF pair is one LF. The text ends at its first NUL byte, as
-    // a C string would.
+    // a C string would. A UTF-8 byte order mark (some players write one) is no text.
     std::string text;
     text.reserve(raw.size());
-    for (size_t i = 0; i < raw.size() && raw[i] != '\0'; ++i)
+    size_t first = raw.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (size_t i = first; i < raw.size() && raw[i] != '\0'; ++i)
         if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) text += raw[i];
 
     // The folder is where the last separator is; _fullpath gives only back slashes on
@@ -177,10 +298,10 @@ bool Playlist::Load(const char* path) {
     m_type = TypeOfPath(full);
     switch (m_type) {
     case TypeB4S:
-    case TypeBPL: ReadQuoted(text, "Playstring", true); break;
+    case TypeBPL: ReadQuoted(text, FindPlaystring, true); break;
     case TypePLS: ReadPLS(text); break;
-    case TypeASX: ReadQuoted(text, "href", false); break;
-    case TypeWPL: ReadQuoted(text, "media src", false); break;
+    case TypeASX: ReadQuoted(text, FindRefHref, false); break;
+    case TypeWPL: ReadQuoted(text, FindMediaSrc, false); break;
     default: ReadM3U(text); break;
     }
     m_error = ErrorNone;
@@ -207,29 +328,24 @@ void Playlist::Append(const std::string& value) {
 
 void Playlist::ReadM3U(const std::string& text) {
     for (const std::string& line : Lines(text, 0)) {
-        size_t at = SkipSpaces(line, 0);
+        size_t at = SkipBlanks(line, 0);
         if (at < line.size() && line[at] == '#') continue;  // #EXTM3U, #EXTINF: and comments
         Append(line.substr(at));
     }
 }
 
-void Playlist::ReadQuoted(const std::string& text, const char* keyword, bool dropFileScheme) {
+void Playlist::ReadQuoted(const std::string& text, KeywordFinder find, bool dropFileScheme) {
     size_t at = 0;
-    while ((at = FindNoCase(text, keyword, at)) != std::string::npos) {
-        size_t open = text.find('"', at + strlen(keyword));
+    while ((at = find(text, at)) != std::string::npos) {
+        size_t open = text.find('"', at);
         if (open == std::string::npos) return;
-        size_t start = SkipSpaces(text, open + 1);
+        size_t start = SkipBlanks(text, open + 1);
         if (dropFileScheme && StartsWithNoCase(text, start, "file:"))
-            start = SkipSpaces(text, start + 5);
+            start = SkipBlanks(text, start + 5);
         size_t close = text.find('"', start);
         if (close == std::string::npos) return;  // unterminated value: nothing more to take
         std::string value = text.substr(start, close - start);
-        if (m_decodeEntities) {
-            ReplaceAll(value, "&apos;", "'");
-            ReplaceAll(value, "&quot;", "\"");
-            ReplaceAll(value, "&nbsp;", " ");
-        }
-        Append(value);
+        Append(m_decodeEntities ? DecodeEntities(value) : value);
         at = close + 1;
     }
 }
@@ -245,15 +361,24 @@ void Playlist::ReadPLS(const std::string& text) {
     start = start == std::string::npos ? 0 : std::min(text.size(), start + strlen(kHeader) + 1);
 
     for (const std::string& line : Lines(text, start)) {
-        size_t at = SkipSpaces(line, 0);
+        size_t at = SkipBlanks(line, 0);
         if (version2) {
             if (!StartsWithNoCase(line, at, "file")) continue;
             size_t eq = line.find('=', at);
             if (eq == std::string::npos) continue;
-            Append(line.substr(SkipSpaces(line, eq + 1)));
-        } else {
-            Append(line.substr(at));
+            Append(line.substr(SkipBlanks(line, eq + 1)));
+            continue;
         }
+        // Without the version line (station lists often lack it) the fields are still
+        // fields: only File-keys name songs. Other lines are paths, "=" or not.
+        size_t eq = 0;
+        if (at < line.size() && (line[at] == '#' || line[at] == ';')) continue;
+        if (StartsWithNoCase(line, at, kHeader) && SkipBlanks(line, at + strlen(kHeader)) == line.size()) continue;
+        if (PlsField(line, at, eq)) {
+            if (IsPlsFileKey(line, at, eq)) Append(line.substr(SkipBlanks(line, eq + 1)));
+            continue;
+        }
+        Append(line.substr(at));
     }
 }
 
@@ -263,36 +388,27 @@ bool Playlist::Save(const char* path, int type) const {
     std::string full;
     if (!MakeAbsolute(path, kMaxSavePath, full)) return false;
 
+    // An entry that the reader would take for a comment or trim (it begins with "#", a blank
+    // or a tab: values kept from other players' lists) is written as its full path, the file
+    // opening it would reach, which reads back as it is written.
+    auto written = [](const std::string& e) {
+        std::string full;
+        if (!e.empty() && (e[0] == '#' || IsBlank(e[0])) && MakeAbsolute(e.c_str(), kMaxLoadPath, full)) return full;
+        return e;
+    };
     std::string out;
     if (type == TypeM3U) {
         out = "#EXTM3U\r\n";
-        for (const std::string& e : m_entries) out += "#EXTINF:-1," + Title(e) + "\r\n" + e + "\r\n";
+        for (const std::string& e : m_entries) out += "#EXTINF:-1," + Title(e) + "\r\n" + written(e) + "\r\n";
     } else {
         out = "[playlist]\r\nPlaylistName=Telmoro playlist\r\n";
         for (size_t i = 0; i < m_entries.size(); ++i) {
             std::string n = std::to_string(i + 1);
-            out += "File" + n + "=" + m_entries[i] + "\r\n";
+            out += "File" + n + "=" + written(m_entries[i]) + "\r\n";
             out += "Title" + n + "=" + Title(m_entries[i]) + "\r\n";
         }
         out += "NumberOfEntries=" + std::to_string(m_entries.size()) + "\r\nVersion=2";
     }
-
-    // Written beside the list first, so a full disk or a failed write leaves the user's
-    // existing list as it was.
-    const std::string temporary = full + ".new";
-    FileCloser file(fopen(temporary.c_str(), "wb"));
-    if (!file.get()) return false;
-    bool ok = fwrite(out.data(), 1, out.size(), file.get()) == out.size();
-    ok = file.Close() && ok;
-    if (!ok) {
-        remove(temporary.c_str());
-        return false;
-    }
-    // The C runtime's rename does not replace an existing file on Windows.
-    remove(full.c_str());
-    if (rename(temporary.c_str(), full.c_str()) != 0) {
-        remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    // The old list stays whole until the new one is complete, and is replaced in one step.
+    return WriteReplacing(full, out);
 }

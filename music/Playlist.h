@@ -74,7 +74,9 @@ public:
 private:
     void ReadM3U(const std::string& text);
     void ReadPLS(const std::string& text);
-    void ReadQuoted(const std::string& text, const char* keyword, bool dropFileScheme);
+    // Finds the next keyword at or after a position; returns the position behind it.
+    using KeywordFinder = size_t (*)(const std::string& text, size_t from);
+    void ReadQuoted(const std::string& text, KeywordFinder find, bool dropFileScheme);
     void Append(const std::string& value);
     std::string Resolve(const std::string& value) const;
 

@@ -15,6 +15,7 @@ struct UpdateContext {
     bool connected;
     NetCallback callback;
     NetClient* client;
+    UINT_PTR timer;  // the running 10-second timer, 0 when none
 };
 
 // The one context, reused for every check.

@@ -8,7 +8,8 @@ g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mi
 wine wine32:i386 wine64 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
 xvfb xauth x11-utils xdotool imagemagick
 pulseaudio pulseaudio-utils libpulse0:i386 libasound2-plugins:i386 sox libsox-fmt-all vorbis-tools
-libstb-dev fonts-dancingscript python3"
+libstb-dev fonts-dancingscript python3
+fonts-urw-base35"
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

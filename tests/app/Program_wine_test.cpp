@@ -104,15 +104,27 @@ TEST_F(Program, AnUnwritableLogDoesNotStopTheProgram) {
     RemoveDirectoryA(log_.c_str());
 }
 
+// Waits for the settings dialog of `p`, closes it with Cancel and waits for the end.
+bool CancelSettings(wt::Process& p) {
+    HWND dialog = wt::WaitForWindow(p.Id(), "#32770", 30000);
+    if (!dialog) return false;
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    return p.WaitExit(15000);
+}
+
 TEST_F(Program, ConfigurationModesAreLogged) {
-    Run("");
+    wt::Process settings;
+    ASSERT_TRUE(settings.Start(scr_, ""));
+    ASSERT_TRUE(CancelSettings(settings)) << "no settings dialog";
     EXPECT_TRUE(HasMessage(LogLines(), "In config mode...Initializing dialog structures."));
     EXPECT_TRUE(HasMessage(LogLines(), "Opening dialog box"));
 
     // Started by a name with ".exe", the program opens its settings even when asked to run.
     std::string exe = install_ + "ZephylSaver.exe";
     ASSERT_TRUE(CopyFileA(scr_.c_str(), exe.c_str(), FALSE));
-    Run("/s", 30000, exe);
+    wt::Process asked;
+    ASSERT_TRUE(asked.Start(exe, "/s"));
+    ASSERT_TRUE(CancelSettings(asked)) << "no settings dialog";
     std::vector<std::string> lines = LogLines();
     EXPECT_TRUE(HasMessage(lines, "In config mode...Initializing dialog structures."));
     EXPECT_FALSE(HasMessage(lines, "Running in normal Screensaver mode."));
@@ -128,6 +140,7 @@ TEST_F(Program, LongAndOddCommandLinesEndNormally) {
 TEST_F(Program, AfterANormalRunTheCrashValuesAreClear) {
     wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CrashFlag", 1);
     wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "DoChecksum", 1);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowBugReport", 0);
     ASSERT_TRUE(wt::InstallCheckSumList(install_));
     Run("/x");
     EXPECT_EQ(UserDword("CrashFlag"), 0u);
@@ -156,7 +169,12 @@ TEST_F(Program, InstallRequestStartsTheSettingsOfAFreshInstance) {
     Run("/z");
     EXPECT_EQ(UserDword("CrashFlag"), 0u);
     EXPECT_EQ(UserDword("DoChecksum"), 0u);
-    // The fresh instance ("/c") writes its own log once it has started.
+    // The fresh instance ("/c") shows the settings and writes its own log once closed.
+    wt::Process fresh;
+    DWORD id = wt::WaitForProcessNamed("ZephylSaver.scr", 20000);
+    ASSERT_NE(id, 0u) << "no fresh instance";
+    ASSERT_TRUE(fresh.Attach(id));
+    ASSERT_TRUE(CancelSettings(fresh)) << "the fresh instance shows no settings dialog";
     bool configured = false;
     for (int i = 0; i < 100 && !configured; ++i) {
         Sleep(200);
@@ -237,6 +255,13 @@ TEST_F(Program, FailedStartIsReportedByTheNextStart) {
     EXPECT_EQ(box.text, kInitErrorText);
     EXPECT_FALSE(box.hasIcon);
     wt::PressOk(box.window);
+    // Then the error report is offered; "No" goes on.
+    HWND offer = nullptr;
+    for (int i = 0; i < 200 && !offer; ++i, Sleep(50))
+        for (HWND w : wt::WindowsOf(p.Id(), "#32770"))
+            if (w != box.window && IsWindowVisible(w) && GetDlgItem(w, 1108)) offer = w;
+    ASSERT_NE(offer, nullptr) << "the error report offer";
+    PostMessageA(offer, WM_COMMAND, IDCANCEL, 0);
     DWORD code = 99;
     ASSERT_TRUE(p.WaitExit(20000, &code));
     EXPECT_EQ(UserDword("CriticalError"), 0u);

@@ -2,6 +2,7 @@
 #include "audio/OggDecoder.h"
 #include "audio/VorbisHeaders.h"
 
+#include "audio/OggBuilder.h"
 #include "audio/WavBuilder.h"
 #include "audio/fmod.h"
 
@@ -14,6 +15,7 @@
 
 using namespace zaudio;
 using namespace wavtest;
+using namespace oggtest;
 
 namespace {
 
@@ -168,43 +170,6 @@ TEST(OggDecoder, DamagedStreamsNeitherCrashNorHang)
 
 namespace {
 
-// Builds one Ogg page (CRC left zero: the header check does not need it) holding 'packets'.
-std::vector<uint8_t> Page(const std::vector<std::vector<uint8_t>>& packets, uint32_t serial)
-{
-    std::vector<uint8_t> lacing, body;
-    for (const auto& p : packets) {
-        size_t n = p.size();
-        while (n >= 255) {
-            lacing.push_back(255);
-            n -= 255;
-        }
-        lacing.push_back(static_cast<uint8_t>(n));
-        body.insert(body.end(), p.begin(), p.end());
-    }
-    std::vector<uint8_t> page = {'O', 'g', 'g', 'S', 0, 2, 0, 0, 0, 0, 0, 0, 0, 0};
-    for (int i = 0; i < 4; ++i)
-        page.push_back(static_cast<uint8_t>(serial >> (8 * i)));
-    page.insert(page.end(), 8, 0);  // page number and CRC
-    page.push_back(static_cast<uint8_t>(lacing.size()));
-    page.insert(page.end(), lacing.begin(), lacing.end());
-    page.insert(page.end(), body.begin(), body.end());
-    return page;
-}
-
-std::vector<uint8_t> CommentPacket(uint32_t vendorLen, const std::string& vendor, uint32_t count,
-                                   const std::vector<std::string>& comments)
-{
-    std::vector<uint8_t> p = {3, 'v', 'o', 'r', 'b', 'i', 's'};
-    Put32(p, vendorLen);
-    p.insert(p.end(), vendor.begin(), vendor.end());
-    Put32(p, count);
-    for (const auto& c : comments) {
-        Put32(p, static_cast<uint32_t>(c.size()));
-        p.insert(p.end(), c.begin(), c.end());
-    }
-    return p;
-}
-
 bool Sane(const std::vector<uint8_t>& b)
 {
     MemorySource src(b.data(), b.size());
@@ -226,13 +191,34 @@ TEST(VorbisHeaders, CommentHeaderSpreadOverPagesAndLongPackets)
     std::vector<uint8_t> ident(30, 1);
     std::string longComment(700, 'z');
     auto comment = CommentPacket(3, "abc", 1, {longComment});
+    // The 700-byte comment runs over two pages: 510 bytes on the first, the rest continued.
+    auto head = Page({ident}, 9);
+    auto part1 = Page({std::vector<uint8_t>(comment.begin(), comment.begin() + 510)}, 9, 0);
+    part1.erase(part1.begin() + 27 + 2);  // no closing 0 lacing value: the packet goes on
+    part1[26] = 2;
+    auto part2 = Page({std::vector<uint8_t>(comment.begin() + 510, comment.end())}, 9, 1);
+    std::vector<uint8_t> b = head;
+    b.insert(b.end(), part1.begin(), part1.end());
+    b.insert(b.end(), part2.begin(), part2.end());
+    EXPECT_TRUE(Sane(b));
+
+    part2[5] = 0;  // the continuation is not marked as one
+    std::vector<uint8_t> unmarked = head;
+    unmarked.insert(unmarked.end(), part1.begin(), part1.end());
+    unmarked.insert(unmarked.end(), part2.begin(), part2.end());
+    EXPECT_FALSE(Sane(unmarked));
+}
+
+TEST(VorbisHeaders, PagesOfAnotherLogicalStreamAmongTheHeadersAreRefused)
+{
+    std::vector<uint8_t> ident(30, 1);
     auto first = Page({ident}, 9);
-    auto other = Page({std::vector<uint8_t>(10, 0)}, 1234);  // another logical stream
-    auto second = Page({comment}, 9);
+    auto other = Page({CommentPacket(3, "abc", 0, {})}, 1234);
+    auto second = Page({CommentPacket(3, "abc", 1, {"A=1"})}, 9);
     std::vector<uint8_t> b = first;
     b.insert(b.end(), other.begin(), other.end());
     b.insert(b.end(), second.begin(), second.end());
-    EXPECT_TRUE(Sane(b));
+    EXPECT_FALSE(Sane(b));
 }
 
 TEST(VorbisHeaders, LyingCountsAndLengthsAreCaught)
@@ -268,4 +254,57 @@ TEST(OggDecoder, RefusesAStreamWithALyingCommentCount)
     int error = 0;
     EXPECT_FALSE(OggDecoder::FromMemory(b.data(), b.size(), error));
     EXPECT_EQ(error, FMOD_ERR_FILE_BAD);
+}
+
+namespace {
+
+// tone440_stereo.ogg with a page of another logical stream between its identification page
+// and its own comment page; that page holds a comment header whose count makes the
+// decoder's table size wrap to one pointer, followed by three honest comments.
+std::vector<uint8_t> SongWithForeignCommentPage()
+{
+    auto song = ReadFile(DataPath("tone440_stereo.ogg"));
+    size_t firstEnd = 27 + song[26];
+    for (size_t i = 0; i < song[26]; ++i)
+        firstEnd += song[27 + i];
+    auto lying = CommentPacket(0, "", 0x40000001u, {"A=1", "B=2", "C=3"});
+    auto foreign = Page({lying}, 0xBADu, 0);
+    song.insert(song.begin() + static_cast<std::ptrdiff_t>(firstEnd), foreign.begin(), foreign.end());
+    return song;
+}
+
+}  // namespace
+
+// The decoder reads the comment header from whatever page follows the first one; a file that
+// puts another stream's page there must be refused before the decoder sees it (it would
+// write past its comment table), from memory and from a file alike.
+TEST(OggDecoder, RefusesAForeignPageAmongTheHeaders)
+{
+    auto b = SongWithForeignCommentPage();
+    int error = 0;
+    EXPECT_FALSE(OggDecoder::FromMemory(b.data(), b.size(), error));
+    EXPECT_EQ(error, FMOD_ERR_FILE_BAD);
+    std::string path = testing::TempDir() + "zaudio_foreign_page.ogg";
+    ASSERT_TRUE(WriteFile(path, b));
+    error = 0;
+    EXPECT_FALSE(OggDecoder::FromFile(path.c_str(), 0, 0, error));
+    EXPECT_EQ(error, FMOD_ERR_FILE_BAD);
+    std::remove(path.c_str());
+}
+
+// A tiny file asking for tables beyond the stream's memory budget fails as out of memory at
+// once; one within it goes on to fail as a damaged setup.
+TEST(OggDecoder, HugeCodebookFailsWithinTheMemoryBudget)
+{
+    auto huge = SongWithHugeCodebook(0xFFFFFF);
+    ASSERT_LT(huge.size(), 400u);
+    int error = 0;
+    EXPECT_FALSE(OggDecoder::FromMemory(huge.data(), huge.size(), error));
+    EXPECT_EQ(error, FMOD_ERR_MEMORY);
+
+    auto small = SongWithHugeCodebook(64);
+    error = 0;
+    EXPECT_FALSE(OggDecoder::FromMemory(small.data(), small.size(), error));
+    EXPECT_NE(error, FMOD_ERR_MEMORY);
+    EXPECT_NE(error, FMOD_ERR_NONE);
 }

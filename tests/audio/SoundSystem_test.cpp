@@ -6,21 +6,42 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <thread>
+
 using namespace zaudio;
 using namespace wavtest;
 
 namespace {
 
-class FakeDevice : public OutputDevice {};
+class FakeDevice : public OutputDevice {
+public:
+    FakeDevice(int& flushes, bool& held) : m_flushes(flushes), m_held(held) {}
+    void Flush() override
+    {
+        ++m_flushes;
+        m_held = false;
+    }
+    void Hold(bool hold) override { m_held = hold; }
+
+private:
+    int& m_flushes;
+    bool& m_held;
+};
 
 struct Harness {
     MixTarget* target = nullptr;
     OutputConfig config;
     int failWith = FMOD_ERR_NONE;
     int opened = 0;
+    int flushes = 0;
+    bool held = false;
     SoundSystem sys;
 
-    Harness()
+    explicit Harness(AsfOpener asf = nullptr)
         : sys(
               [this](const OutputConfig& c, MixTarget& t, int& error) -> std::unique_ptr<OutputDevice> {
                   if (failWith != FMOD_ERR_NONE) {
@@ -30,9 +51,9 @@ struct Harness {
                   ++opened;
                   config = c;
                   target = &t;
-                  return std::unique_ptr<OutputDevice>(new FakeDevice());
+                  return std::unique_ptr<OutputDevice>(new FakeDevice(flushes, held));
               },
-              nullptr)
+              asf)
     {
     }
 
@@ -376,4 +397,136 @@ TEST(SoundSystem, ANewSongOnAPausedChannelIsHeard)
     ASSERT_EQ(h.sys.StreamPlay(FSOUND_FREE, b), ch);
     EXPECT_EQ(h.Pull(1)[0], 100);
     EXPECT_TRUE(h.sys.IsPlaying(ch));
+}
+
+// The output queues blocks ahead of what is heard. A pause holds the output where it is (its
+// queue keeps the song's next frames, heard on resuming); stopping or closing a song that is
+// heard or held drops the queue. Either is heard within one block.
+TEST(SoundSystem, PauseHoldsTheOutputAndResumeGoesOnFromIt)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 2, 0));
+    auto wav = RampWav(300);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(wav));
+    for (int block = 0; block < 4; ++block)
+        h.Pull(16, false);  // four blocks of 16 frames queued, none heard yet
+    ASSERT_TRUE(h.sys.SetPaused(ch, true));
+    EXPECT_TRUE(h.held);
+    EXPECT_EQ(h.flushes, 0);
+    ASSERT_TRUE(h.sys.SetPaused(ch, false));
+    EXPECT_FALSE(h.held);
+    h.target->Played(64);
+    auto out = h.Pull(10);
+    EXPECT_EQ(out[0], 100 * 65) << "the song goes on after its queued frames";
+
+    // With another song still heard, a pause cannot hold the output.
+    auto other = RampWav(300);
+    h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(other));
+    ASSERT_TRUE(h.sys.SetPaused(ch, true));
+    EXPECT_FALSE(h.held);
+}
+
+TEST(SoundSystem, StoppingOrClosingAHeardOrHeldSongDropsTheQueue)
+{
+    Harness h;
+    ASSERT_TRUE(h.sys.Init(44100, 2, 0));
+    auto wav = RampWav(300);
+    FSOUND_STREAM* a = h.OpenMemory(wav);
+    FSOUND_STREAM* b = h.OpenMemory(wav);
+    h.sys.StreamPlay(FSOUND_FREE, a);
+    int chB = h.sys.StreamPlay(FSOUND_FREE, b);
+    EXPECT_EQ(h.flushes, 0) << "starting a song keeps what is queued";
+    h.Pull(32, false);
+    ASSERT_TRUE(h.sys.StreamStop(a));
+    EXPECT_EQ(h.flushes, 1);
+    ASSERT_TRUE(h.sys.StreamClose(a));
+    EXPECT_EQ(h.flushes, 1) << "closing a stopped song changes nothing heard";
+    ASSERT_TRUE(h.sys.SetPaused(chB, true));
+    EXPECT_TRUE(h.held);
+    // The player skips while paused by closing the song and playing the next.
+    ASSERT_TRUE(h.sys.StreamClose(b));
+    EXPECT_EQ(h.flushes, 2) << "the held sound of the closed song is dropped";
+    EXPECT_FALSE(h.held);
+    FSOUND_STREAM* c = h.OpenMemory(wav);
+    int chC = h.sys.StreamPlay(FSOUND_FREE, c);
+    EXPECT_EQ(h.Pull(1)[0], 100);
+    h.Pull(400);
+    EXPECT_FALSE(h.sys.IsPlaying(chC));
+    ASSERT_TRUE(h.sys.StreamClose(c));
+    EXPECT_EQ(h.flushes, 2) << "nor does closing a song that has been heard to its end";
+}
+
+namespace {
+
+// A song source that stalls inside a read until the test lets it go (a slow disk or a
+// network path), opened through the Windows Media hook.
+struct Gate {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool reading = false;
+    bool open = false;
+};
+Gate g_gate;
+
+class StallingDecoder : public Decoder {
+public:
+    int Rate() const override { return 44100; }
+    int Read(float* out, int frames) override
+    {
+        std::unique_lock<std::mutex> l(g_gate.lock);
+        g_gate.reading = true;
+        g_gate.changed.notify_all();
+        g_gate.changed.wait(l, [] { return g_gate.open; });
+        std::fill(out, out + 2 * frames, 0.25f);
+        return frames;
+    }
+    bool Rewind() override { return true; }
+};
+
+std::unique_ptr<Decoder> OpenStalling(const SongSource&, int& error)
+{
+    error = FMOD_ERR_NONE;
+    return std::unique_ptr<Decoder>(new StallingDecoder());
+}
+
+std::vector<uint8_t> AsfHeader()
+{
+    std::vector<uint8_t> b = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                              0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+    b.resize(64, 0);
+    return b;
+}
+
+}  // namespace
+
+// The calls a program makes every frame must not wait while the output thread reads a song.
+TEST(SoundSystem, CallsDoNotWaitForASongBeingRead)
+{
+    Harness h(OpenStalling);
+    ASSERT_TRUE(h.sys.Init(44100, 1, 0));
+    auto asf = AsfHeader();
+    FSOUND_STREAM* s = h.OpenMemory(asf);
+    ASSERT_NE(s, nullptr);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, s);
+    std::thread output([&] { h.Pull(256); });
+    {
+        std::unique_lock<std::mutex> l(g_gate.lock);
+        g_gate.changed.wait(l, [] { return g_gate.reading; });
+    }
+    auto calls = std::async(std::launch::async, [&] {
+        bool playing = h.sys.IsPlaying(ch);
+        bool volume = h.sys.SetVolume(FSOUND_ALL, 200);
+        return playing && volume && h.sys.GetError() == FMOD_ERR_NONE;
+    });
+    // Generous: answered at once when nothing waits for the read, never while one does.
+    bool answered = calls.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    {
+        std::lock_guard<std::mutex> l(g_gate.lock);
+        g_gate.open = true;
+        g_gate.changed.notify_all();
+    }
+    output.join();
+    EXPECT_TRUE(answered) << "a frame-side call waited for the song's read";
+    EXPECT_TRUE(calls.get());
+    EXPECT_TRUE(h.sys.StreamClose(s));
 }

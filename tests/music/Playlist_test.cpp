@@ -56,6 +56,27 @@ TEST_F(PlaylistTest, M3UPathResolution) {
                             F("last.ogg")}));
 }
 
+// Players indent with tabs and start files with a UTF-8 byte order mark.
+TEST_F(PlaylistTest, ByteOrderMarkAndTabsAreNoPartOfEntries) {
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Case {
+        const char* name;
+        std::string text;
+        Entries expected;
+    } cases[] = {
+        {"bom.m3u", bom + "C:\\a.ogg\n#EXTM3U\n", {"C:\\a.ogg"}},
+        {"bom.m3u8", bom + "#EXTM3U\n\t#EXTINF:12,A\n\t \tb.ogg\n", {F("b.ogg")}},
+        {"bom.pls", bom + "C:\\c.ogg\n", {"C:\\c.ogg"}},
+        {"tabs.pls", bom + "[playlist]\n\tFile1=\td.ogg\n\tNumberOfEntries=1\nVersion=2", {F("d.ogg")}},
+        {"bom.b4s", bom + "<entry Playstring=\"file:\te.ogg\"/>", {F("e.ogg")}},
+        {"bom.asx", bom + "<ref href=\"f.wma\"/>", {F("f.wma")}},
+        {"bom.wpl", bom + "<media src=\"g.wma\"/>", {F("g.wma")}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(LoadText(c.name, c.text), c.expected) << c.name;
+    // A byte order mark elsewhere is text like any other.
+    EXPECT_EQ(LoadText("inner.m3u", "a.ogg\n" + bom + "b.ogg\n"), (Entries{F("a.ogg"), F(bom + "b.ogg")}));
+}
+
 TEST_F(PlaylistTest, BundleSongsStayAsTheyAre) {
     EXPECT_EQ(LoadText("bundle.m3u", "?anthem.ogg\n  ?calm.wav\nx?.ogg\n"),
               (Entries{"?anthem.ogg", "?calm.wav", F("x?.ogg")}));
@@ -80,15 +101,39 @@ TEST_F(PlaylistTest, B4SPlaystringWithFileSchemeAndEntities) {
                            "<entry Playstring=\"http://radio.example/live.ogg\"/>\n"
                            "<entry Playstring=\"say &quot;hi&quot;&nbsp;now.ogg\"/>\n"
                            "</playlist></WinampXML>\n");
-    EXPECT_EQ(got, (Entries{"C:\\My Music\\R&amp;B.ogg", F("Rock 'n' Roll.ogg"), F("spaced.ogg"),
+    EXPECT_EQ(got, (Entries{"C:\\My Music\\R&B.ogg", F("Rock 'n' Roll.ogg"), F("spaced.ogg"),
                             "http://radio.example/live.ogg", F("say \"hi\" now.ogg")}));
 }
 
 TEST_F(PlaylistTest, EntitiesDecodedInOrderOnlyOnce) {
-    // "&apos;" is decoded before "&quot;": "&amp;quot;" keeps its ampersand entity, and a
-    // "&quot;" made by nothing else stays as decoded text.
+    // "&amp;" is decoded last, so the entity it spells stays as text: "&amp;quot;" gives
+    // "&quot;". Entity names are case-sensitive.
     EXPECT_EQ(LoadText("o.bpl", "Playstring=\"a&amp;quot;b&apos;&quot;&NBSP;.ogg\""),
-              Entries{F("a&amp;quot;b'\"&NBSP;.ogg")});
+              Entries{F("a&quot;b'\"&NBSP;.ogg")});
+}
+
+// What Windows Media Player and Winamp write for "&" and other characters of file names.
+TEST_F(PlaylistTest, AmpersandAndNumericReferences) {
+    struct Case {
+        const char* value;
+        std::string entry;
+    } cases[] = {
+        {"R&amp;B.ogg", "R&B.ogg"},
+        {"&amp;apos;x.ogg", "&apos;x.ogg"},
+        {"&amp;amp;.ogg", "&amp;.ogg"},
+        {"it&#39;s &#x27;&#X41;&#65;.ogg", "it's 'AA.ogg"},
+        {"caf&#233;.ogg", "caf\xE9.ogg"},
+        {"&#38;amp;.ogg", "&.ogg"},  // the "&amp;" a reference spells is decoded after it
+        {"big&#256;&#x100;&#0;&#;&#x;&#12a;.ogg", "big&#256;&#x100;&#0;&#;&#x;&#12a;.ogg"},
+        {"&#65", "&#65"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LoadText("e.b4s", std::string("<entry Playstring=\"file:") + c.value + "\"/>"),
+                  Entries{F(c.entry)})
+            << c.value;
+    }
+    EXPECT_EQ(LoadText("e.asx", "<ref href=\"a&amp;b&#39;.wma\"/>"), Entries{F("a&b'.wma")});
+    EXPECT_EQ(LoadText("e.wpl", "<media src=\"a&amp;b&#x27;.wma\"/>"), Entries{F("a&b'.wma")});
 }
 
 TEST_F(PlaylistTest, EntityDecodingCanBeSwitchedOff) {
@@ -104,12 +149,23 @@ TEST_F(PlaylistTest, BPLUsesThePlaystringScanner) {
               (Entries{F("a.ogg"), F("b.ogg")}));
 }
 
-TEST_F(PlaylistTest, ASXTakesEveryHref) {
+TEST_F(PlaylistTest, ASXTakesHrefOfRefAndEntryRefOnly) {
     Entries got = LoadText("show.asx",
-                           "<ASX version=\"3.0\">\n<Entry><Ref HREF = \"  one.wma\"/></Entry>\n"
-                           "<Entry><ref href=\"mms://server/two.asf\"/></Entry>\n"
-                           "<MoreInfo href=\"info.html\"/>\n</ASX>\n");
-    EXPECT_EQ(got, (Entries{F("one.wma"), "mms://server/two.asf", F("info.html")}));
+                           "<ASX version=\"3.0\">\n<MoreInfo href=\"http://station.example/\"/>\n"
+                           "<Banner HREF=\"banner.gif\"><MoreInfo href=\"x.html\"/></Banner>\n"
+                           "<LogURL href=\"http://log.example/\"/>\n"
+                           "<Entry><Ref HREF = \"  one.wma\"/></Entry>\n"
+                           "<Entry><ref href=\"mms://server/two.asf\"/><REFERENCE href=\"no.wma\"/></Entry>\n"
+                           "<ENTRYREF href=\"more.asx\"/>\n<Ref>\n</Ref><Entry><Ref\n  href=\"three.wma\"/></Entry>\n"
+                           "<Ref/><MoreInfo href=\"late.html\"/>\n</ASX>\n");
+    EXPECT_EQ(got, (Entries{F("one.wma"), "mms://server/two.asf", F("more.asx"), F("three.wma")}));
+}
+
+TEST_F(PlaylistTest, WPLMediaAndSrcApartByAnyWhiteSpace) {
+    Entries got = LoadText("spread.wpl",
+                           "<smil><body><seq>\n<media\n    src=\"a.wma\"/>\n<media\t\tsrc=\"b.wma\"/>\n"
+                           "<media   src=\"c.wma\"/>\n<mediasrc=\"no.wma\"/>\n</seq></body></smil>\n");
+    EXPECT_EQ(got, (Entries{F("a.wma"), F("b.wma"), F("c.wma")}));
 }
 
 TEST_F(PlaylistTest, WPLMediaSrcIsNotNormalised) {
@@ -134,15 +190,28 @@ TEST_F(PlaylistTest, PLSVersion2TakesFileLines) {
     EXPECT_EQ(got, (Entries{F("one.ogg"), "C:\\two.ogg", "http://host/three.ogg"}));
 }
 
-TEST_F(PlaylistTest, PLSWithoutVersionTakesEveryLineAfterTheHeader) {
+TEST_F(PlaylistTest, PLSWithoutVersionTakesPathsAndFileFieldsAfterTheHeader) {
     Entries got = LoadText("old.pls", "junk.ogg\n[Playlist]\na.ogg\n\nNumberOfEntries=1\n");
-    EXPECT_EQ(got, (Entries{F("a.ogg"), F("NumberOfEntries=1")}));
+    EXPECT_EQ(got, (Entries{F("a.ogg")}));
+}
+
+// Station lists: fields without "Version=2" at the end (missing, or elsewhere).
+TEST_F(PlaylistTest, PLSFieldsWithoutTheVersionLine) {
+    Entries got = LoadText("station.pls",
+                           "[playlist]\nVersion=2\nNumberOfEntries=3\n"
+                           "File1=http://stream.example:8000/live.ogg\nTitle1=(#1 - 12/500) Live\nLength1=-1\n"
+                           "file2= second.ogg\ngenre2=Jazz\n; a comment\n  # another\n[playlist]\n"
+                           "\tFILE3=C:\\Music\\x=y.ogg\nFileName=skip.ogg\n"
+                           "C:\\Songs\\a=b.ogg\nplain path.ogg\nPlaylistName=Mix\nKey With Space=kept.ogg\n");
+    EXPECT_EQ(got, (Entries{"http://stream.example:8000/live.ogg", F("second.ogg"), "C:\\Music\\x=y.ogg",
+                            "C:\\Songs\\a=b.ogg", F("plain path.ogg"), F("Key With Space=kept.ogg")}));
 }
 
 TEST_F(PlaylistTest, PLSVersionMustBeNearTheEnd) {
-    // "Version=2" further than 15 characters from the end does not count.
-    Entries got = LoadText("far.pls", "[playlist]\nVersion=2\nFile1=a.ogg\nNumberOfEntries=1\n");
-    EXPECT_EQ(got, (Entries{F("Version=2"), F("File1=a.ogg"), F("NumberOfEntries=1")}));
+    // "Version=2" further than 15 characters from the end does not make it version 2; its
+    // fields are still read as fields.
+    Entries got = LoadText("far.pls", "[playlist]\nVersion=2\nFile1=a.ogg\nNumberOfEntries=1\nb.ogg\n");
+    EXPECT_EQ(got, (Entries{F("a.ogg"), F("b.ogg")}));
 }
 
 TEST_F(PlaylistTest, PLSWithoutHeaderStartsAtTheBeginning) {
@@ -236,6 +305,34 @@ TEST_F(PlaylistTest, M3URoundTrip) {
     for (int i = 0; i < 3; ++i) EXPECT_EQ(back.Entry(i), entries[size_t(i)]);
 }
 
+// Entries the readers would take for comments or trim (kept from other players' lists) are
+// saved as the full path they open, so no song vanishes from a saved list.
+TEST_F(PlaylistTest, EntriesStartingWithHashOrBlankSurviveSaving) {
+    std::vector<std::string> entries = {"#1 hit: x.ogg", " C:\\lead.ogg", "\tC:\\tab.ogg", "C:\\plain.ogg"};
+    for (int type : {int(Playlist::TypeM3U), int(Playlist::TypePLS)}) {
+        Playlist p;
+        p.AddEntries(entries);
+        std::string path = dir.Path(type == Playlist::TypeM3U ? "kept.m3u" : "kept.pls");
+        ASSERT_TRUE(p.Save(path, type));
+        Playlist back;
+        ASSERT_TRUE(back.Load(path));
+        ASSERT_EQ(back.Count(), int(entries.size())) << type;
+        for (int i = 0; i < 3; ++i) {
+            const std::string& got = back.Entry(i);
+            EXPECT_NE(got, entries[size_t(i)]);
+            ASSERT_GT(got.size(), entries[size_t(i)].size());
+            EXPECT_EQ(got.substr(got.size() - entries[size_t(i)].size()), entries[size_t(i)]) << type;
+        }
+        EXPECT_EQ(back.Entry(3), "C:\\plain.ogg");
+        // Saved again, the list reads back unchanged.
+        ASSERT_TRUE(back.Save(path, type));
+        Playlist again;
+        ASSERT_TRUE(again.Load(path));
+        ASSERT_EQ(again.Count(), back.Count());
+        for (int i = 0; i < back.Count(); ++i) EXPECT_EQ(again.Entry(i), back.Entry(i));
+    }
+}
+
 TEST_F(PlaylistTest, SaveRefusesTypesWithoutWriter) {
     Playlist p;
     const char* e[] = {"C:\\a.ogg"};
@@ -268,6 +365,40 @@ TEST_F(PlaylistTest, SaveReplacesTheListOnlyWhenTheNewOneIsWritten) {
     EXPECT_FALSE(other.Save(path, Playlist::TypeM3U));
     EXPECT_NE(ScratchFolder::ReadText(path).find("b.ogg"), std::string::npos);
     EXPECT_EQ(ScratchFolder::ReadText(path).find("c.ogg"), std::string::npos);
+}
+
+// A list that cannot be put in place (here a folder of that name holds it) stays as it was,
+// and the new list is kept beside it rather than lost.
+TEST_F(PlaylistTest, FailedReplaceKeepsTheNewList) {
+    std::string path = dir.Path("busy.m3u");
+    std::filesystem::create_directory(path);
+    dir.WriteText("busy.m3u/inside.txt", "x");
+    Playlist p;
+    const char* e[] = {"C:\\new.ogg"};
+    p.AddEntries(e, 1);
+    EXPECT_FALSE(p.Save(path, Playlist::TypeM3U));
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+    EXPECT_NE(ScratchFolder::ReadText(path + ".new").find("C:\\new.ogg"), std::string::npos);
+}
+
+// Paths up to 259 characters are saved (the list's new copy beside it is longer).
+TEST_F(PlaylistTest, SaveLongestPaths) {
+    std::string folder = dir.Folder() + std::string(120, 'f');
+    std::filesystem::create_directory(folder);
+    folder += std::string(1, std::filesystem::path::preferred_separator);
+    Playlist p;
+    const char* e[] = {"C:\\long.ogg"};
+    p.AddEntries(e, 1);
+    for (size_t length = 256; length <= 259; ++length) {
+        ASSERT_LT(folder.size() + 5, length);
+        std::string path = folder + std::string(length - folder.size() - 4, 'n') + ".m3u";
+        ASSERT_EQ(path.size(), length);
+        ASSERT_TRUE(p.Save(path, Playlist::TypeM3U)) << length;
+        Playlist back;
+        ASSERT_TRUE(back.Load(path)) << length;
+        EXPECT_EQ(back.Entry(0), "C:\\long.ogg");
+        EXPECT_TRUE(p.Save(path, Playlist::TypeM3U)) << "replacing, " << length;
+    }
 }
 
 TEST_F(PlaylistTest, SaveFailures) {

@@ -207,6 +207,10 @@ HWND WaitForWindow(DWORD processId, const char* className, DWORD ms) {
 bool WaitForMessageBox(DWORD processId, DWORD ms, MessageBoxInfo& info) {
     HWND box = WaitForWindow(processId, "#32770", ms);
     if (!box) return false;
+    return ReadMessageBox(box, info);
+}
+
+bool ReadMessageBox(HWND box, MessageBoxInfo& info) {
     Sleep(100);  // let the box finish laying out its controls
     info.window = box;
     info.caption = TextOf(box);

@@ -68,6 +68,8 @@ struct MessageBoxInfo {
 };
 // Waits up to `ms` for a message box of the process and reads it.
 bool WaitForMessageBox(DWORD processId, DWORD ms, MessageBoxInfo& info);
+// Reads a message box found some other way.
+bool ReadMessageBox(HWND box, MessageBoxInfo& info);
 // Presses the box's OK button (or its only button).
 void PressOk(HWND box);
 
