@@ -14,6 +14,7 @@
 #include "app/SaverState.h"
 #include "diag/Log.h"
 #include "net/ErrorReport.h"
+#include "quotes/QuoteScene.h"
 #include "saver/Password.h"
 #include "saver/Saver.h"
 #include "ui/ConfigDialog.h"
@@ -165,6 +166,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         return 0;
     }
     RunMode = command.mode;
+    InstallQuoteShow();
     hparwnd = command.ownerIsForeground ? GetForegroundWindow()
                                         : reinterpret_cast<HWND>(static_cast<INT_PTR>(command.windowHandle));
 

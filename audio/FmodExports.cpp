@@ -112,4 +112,19 @@ F_EXPORT signed char F_API FSOUND_IsPlaying(int channel)
     return Guarded<signed char>(0, [&](zaudio::SoundSystem& s) { return Flag(s.IsPlaying(channel)); });
 }
 
+// Not part of FMOD 3: the screen saver looks these up at run time to close the output
+// while the machine is suspended and to open it again on resume.
+F_EXPORT signed char F_API FSOUND_SuspendOutput(void)
+{
+    return Guarded<signed char>(0, [](zaudio::SoundSystem& s) {
+        s.SuspendOutput();
+        return Flag(true);
+    });
+}
+
+F_EXPORT signed char F_API FSOUND_ResumeOutput(void)
+{
+    return Guarded<signed char>(0, [](zaudio::SoundSystem& s) { return Flag(s.ResumeOutput()); });
+}
+
 }  // extern "C"

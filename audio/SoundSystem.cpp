@@ -111,6 +111,7 @@ void SoundSystem::Close()
         std::lock_guard<std::mutex> g(m_lock);
         m_error = FMOD_ERR_NONE;
         m_initialised = false;
+        m_suspended = false;
         device = std::move(m_device);
     }
     // Stopping the device waits for its thread, which may be waiting for the lock.
@@ -120,6 +121,44 @@ void SoundSystem::Close()
         delete s;
     m_streams.clear();
     m_channels.clear();
+}
+
+void SoundSystem::SuspendOutput()
+{
+    std::unique_ptr<OutputDevice> device;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (!m_initialised || m_suspended)
+            return;
+        m_suspended = true;
+        device = std::move(m_device);
+    }
+    device.reset();
+    // What was mixed but not heard is gone with the device: it counts as played, so a song
+    // that ended inside it is over.
+    std::lock_guard<std::mutex> g(m_lock);
+    m_played = m_mixed;
+}
+
+bool SoundSystem::ResumeOutput()
+{
+    OutputConfig config;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (!m_initialised || !m_suspended)
+            return false;
+        config = m_config;
+    }
+    int error = FMOD_ERR_INIT;
+    std::unique_ptr<OutputDevice> device;
+    if (m_factory)
+        device = m_factory(config, *this, error);
+    std::lock_guard<std::mutex> g(m_lock);
+    if (!device)
+        return Fail(error == FMOD_ERR_NONE ? FMOD_ERR_INIT : error);
+    m_suspended = false;
+    m_device = std::move(device);
+    return true;
 }
 
 FSOUND_STREAM* SoundSystem::StreamOpen(const char* nameOrData, unsigned mode, int offset, int length)
@@ -169,27 +208,11 @@ bool SoundSystem::ChannelBusy(const Channel& c) const
     return c.stream && !(c.ended && m_played >= c.endFrame);
 }
 
-// Something of the channel's stream is queued for the output or about to be.
-bool SoundSystem::Audible(const Channel& c) const
-{
-    return ChannelBusy(c) && !c.paused;
-}
-
-void SoundSystem::Flush()
-{
-    if (m_device)
-        m_device->Flush();
-    m_held = false;
-}
-
 void SoundSystem::Detach(FSOUND_STREAM* stream)
 {
     if (stream->channel >= 0 && stream->channel < static_cast<int>(m_channels.size())) {
         Channel& c = m_channels[static_cast<size_t>(stream->channel)];
         if (c.stream == stream) {
-            // Its sound may be queued, or held by a pause: dropped at once.
-            if (Audible(c) || (m_held && c.paused && ChannelBusy(c)))
-                Flush();
             c.stream = nullptr;
             c.ended = false;
             c.paused = false;
@@ -250,9 +273,6 @@ int SoundSystem::StreamPlay(int channel, FSOUND_STREAM* stream)
     c.attachment = ++m_attachments;
     stream->needsRewind = false;
     stream->channel = index;
-    // The output holds a paused song's sound: a new one must be heard.
-    if (m_held)
-        Flush();
     return index;
 }
 
@@ -326,24 +346,7 @@ bool SoundSystem::SetVolume(int channel, int volume)
 bool SoundSystem::SetPaused(int channel, bool paused)
 {
     std::lock_guard<std::mutex> g(m_lock);
-    bool silenced = false;
-    bool ok = ForChannels(channel, [&](Channel& c) {
-        silenced = silenced || (paused && Audible(c));
-        c.paused = paused;
-    });
-    // The output stops where it is when nothing else is to be heard (its queue holds the
-    // paused songs' next frames, heard on resuming), and plays on when a song resumes.
-    bool othersAudible = false;
-    for (const Channel& c : m_channels)
-        othersAudible = othersAudible || Audible(c);
-    if (m_device && silenced && !othersAudible && !m_held) {
-        m_device->Hold(true);
-        m_held = true;
-    } else if (m_device && m_held && othersAudible) {
-        m_device->Hold(false);
-        m_held = false;
-    }
-    return ok;
+    return ForChannels(channel, [paused](Channel& c) { c.paused = paused; });
 }
 
 bool SoundSystem::IsPlaying(int channel) const

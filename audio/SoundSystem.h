@@ -26,7 +26,7 @@ public:
     virtual ~MixTarget() = default;
     // Mixes the next 'frames' stereo 16-bit frames into out.
     virtual void Render(int16_t* out, int frames) = 0;
-    // The device has finished playing this many more frames (or dropped them unheard).
+    // The device has finished playing this many more frames.
     virtual void Played(int frames) = 0;
 };
 
@@ -35,13 +35,6 @@ public:
 class OutputDevice {
 public:
     virtual ~OutputDevice() = default;
-    // Both return at once (they may be called with the sound system's lock held); the
-    // device's thread acts on them, so that the change is heard within one block.
-    // Flush: drop what is queued and not yet played (reported as played: those frames are
-    // gone), end a hold, and render afresh.
-    virtual void Flush() {}
-    // Hold: stop the output where it is, keeping the queue; false plays on from there.
-    virtual void Hold(bool hold) {}
 };
 
 struct OutputConfig {
@@ -77,6 +70,12 @@ public:
     bool SetPaused(int channel, bool paused);
     bool IsPlaying(int channel) const;
 
+    // Across a suspend of the machine: closes the output device, keeping the streams,
+    // channels and their places; ResumeOutput opens it again with the same settings. Both
+    // do nothing when the system is not initialised (or not suspended).
+    void SuspendOutput();
+    bool ResumeOutput();
+
     void Render(int16_t* out, int frames) override;
     void Played(int frames) override;
 
@@ -107,9 +106,7 @@ private:
     };
 
     bool ChannelBusy(const Channel& c) const;
-    bool Audible(const Channel& c) const;
     void Detach(FSOUND_STREAM* stream);
-    void Flush();
     bool Fail(int error) const;
     template <class F> bool ForChannels(int channel, F f);
 
@@ -119,6 +116,7 @@ private:
     mutable int m_error = FMOD_ERR_NONE;
     bool m_initialised = false;
     bool m_starting = false;
+    bool m_suspended = false;
     OutputConfig m_config;
     std::unique_ptr<OutputDevice> m_device;
     std::vector<Channel> m_channels;
@@ -126,7 +124,6 @@ private:
     int64_t m_mixed = 0;
     int64_t m_played = 0;
     uint64_t m_attachments = 0;
-    bool m_held = false;  // the device is holding its queue for paused channels
     // The output thread's own (no lock).
     std::vector<float> m_mix;
     std::vector<float> m_voice;

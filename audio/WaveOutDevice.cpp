@@ -19,27 +19,18 @@ public:
     WaveOutDevice(MixTarget& target) : m_target(target) {}
     ~WaveOutDevice() override;
     int Open(const OutputConfig& config);
-    void Flush() override;
-    void Hold(bool hold) override;
 
 private:
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
     void Fill(WAVEHDR& h);
-    void DropQueued(int next);
 
     MixTarget& m_target;
     HWAVEOUT m_wave = nullptr;
     HANDLE m_event = nullptr;
     HANDLE m_thread = nullptr;
     volatile LONG m_stop = 0;
-    volatile LONG m_flush = 0;
-    volatile LONG m_holdWanted = 0;
-    bool m_holding = false;
     int m_blockFrames = 0;
-    // Since the last reset: frames written, and frames reported played.
-    long long m_written = 0;
-    long long m_reported = 0;
     std::vector<int16_t> m_memory;
     WAVEHDR m_headers[kBlocks] = {};
     bool m_prepared[kBlocks] = {};
@@ -116,37 +107,6 @@ void WaveOutDevice::Fill(WAVEHDR& h)
     m_target.Render(reinterpret_cast<int16_t*>(h.lpData), m_blockFrames);
     h.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
     waveOutWrite(m_wave, &h, sizeof h);
-    m_written += m_blockFrames;
-}
-
-void WaveOutDevice::Flush()
-{
-    InterlockedExchange(&m_holdWanted, 0);
-    InterlockedExchange(&m_flush, 1);
-    SetEvent(m_event);
-}
-
-void WaveOutDevice::Hold(bool hold)
-{
-    InterlockedExchange(&m_holdWanted, hold ? 1 : 0);
-    SetEvent(m_event);
-}
-
-// Drops every queued block and fills them all afresh in the order they were queued. The
-// dropped frames count as played: the device's position cannot tell reliably how much of
-// them was heard (sound servers buffer beyond it), and playing some twice is worse than
-// leaving out a fraction of a second.
-void WaveOutDevice::DropQueued(int next)
-{
-    waveOutReset(m_wave);  // every block comes back done
-    if (m_holding) {
-        waveOutRestart(m_wave);
-        m_holding = false;
-    }
-    m_target.Played(static_cast<int>(m_written - m_reported));
-    m_written = m_reported = 0;
-    for (int i = 0; i < kBlocks; ++i)
-        Fill(m_headers[(next + i) % kBlocks]);
 }
 
 DWORD WINAPI WaveOutDevice::ThreadMain(void* self)
@@ -165,20 +125,9 @@ void WaveOutDevice::Run()
     int next = 0;
     while (!InterlockedCompareExchange(&m_stop, 0, 0)) {
         WaitForSingleObject(m_event, 50);
-        if (InterlockedExchange(&m_flush, 0) && !InterlockedCompareExchange(&m_stop, 0, 0))
-            DropQueued(next);
-        bool hold = InterlockedCompareExchange(&m_holdWanted, 0, 0) != 0;
-        if (hold != m_holding) {
-            if (hold)
-                waveOutPause(m_wave);
-            else
-                waveOutRestart(m_wave);
-            m_holding = hold;
-        }
         // Blocks come back in the order they were written.
         while (!InterlockedCompareExchange(&m_stop, 0, 0) && (m_headers[next].dwFlags & WHDR_DONE)) {
             m_target.Played(m_blockFrames);
-            m_reported += m_blockFrames;
             Fill(m_headers[next]);
             next = (next + 1) % kBlocks;
         }

@@ -5,6 +5,7 @@
 
 long RunMainLoop(const MainLoopSteps& steps, bool& quitRequested) {
     long frames = 0;
+    bool dark = false;
     while (!quitRequested) {
         MessageResult message = steps.takeMessage();
         if (message == MessageResult::Quit) {
@@ -12,6 +13,16 @@ long RunMainLoop(const MainLoopSteps& steps, bool& quitRequested) {
             continue;
         }
         if (message == MessageResult::Handled) continue;
+        const bool darkNow = steps.dark && steps.dark();
+        if (darkNow != dark) {
+            dark = darkNow;
+            if (steps.darkChanged) steps.darkChanged(dark, frames);
+        }
+        if (dark) {
+            if (steps.waitDark) steps.waitDark();
+            steps.updateSound();
+            continue;
+        }
         try {
             steps.renderFrame();
         } catch (const cGameError& error) {

@@ -19,6 +19,13 @@ struct MainLoopSteps {
     std::function<void()> updateSound;
     std::function<void()> pause;        // the short sleep after each frame
     std::function<void(const std::string& text)> frameFailed;
+    // Optional. While `dark` is true (the display is off) no frame is drawn: each pass
+    // calls `waitDark` (sleeps until a message arrives or a short time passes) and then
+    // `updateSound`. `darkChanged` is told when drawing stops (true) and when it starts
+    // again (false), with the number of frames drawn so far.
+    std::function<bool()> dark;
+    std::function<void()> waitDark;
+    std::function<void(bool dark, long frames)> darkChanged;
 };
 
 // Runs until the quit message arrives or a frame throws cGameError (then `frameFailed` gets

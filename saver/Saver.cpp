@@ -10,6 +10,7 @@
 #include "diag/Log.h"
 #include "saver/MainLoop.h"
 #include "saver/Monitors.h"
+#include "saver/Power.h"
 #include "saver/SaverWindow.h"
 #include "scene/FrameClock.h"
 #include "scene/Scene.h"
@@ -261,6 +262,21 @@ long RunSaverLoop() {
     steps.frameFailed = [](const std::string& text) {
         ZLOG(LogError, text);
         ss->SetCriticalError(2);
+    };
+    steps.dark = DisplayDark;
+    steps.waitDark = [] {
+        // Awake often enough for the music's gap between songs; the time goes to the music
+        // only, never to the frame clock.
+        WaitForMessageOrTimeout(ss->PlayMusic ? 50 : 1000);
+        MeasureIdle();
+    };
+    steps.darkChanged = [](bool dark, long frames) {
+        if (dark) {
+            ZLOG(LogInfo, "Drawing paused after " << frames << " frames");
+        } else {
+            ZLOG(LogInfo, "Drawing resumed after " << frames << " frames");
+            ResetFrameClock();
+        }
     };
     return RunMainLoop(steps, QuitRequested);
 }

@@ -7,6 +7,7 @@
 #include "diag/Log.h"
 #include "saver/MusicKeys.h"
 #include "saver/Password.h"
+#include "saver/Power.h"
 
 static_assert(kKeyLeft == VK_LEFT && kKeyUp == VK_UP && kKeyRight == VK_RIGHT && kKeyDown == VK_DOWN,
               "arrow keys");
@@ -115,8 +116,10 @@ LRESULT CALLBACK ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARA
         ss->Window = window;
         GetCursorPos(&ss->CursorStart);
         ss->InitTime = GetTickCount();
+        if (RunMode == ModeSaver) StartPowerWatch(window);
         return 0;
     case WM_DESTROY:
+        StopPowerWatch();
         ZLOG(LogInfo, "PostQuitMessage(0)");
         PostQuitMessage(0);
         break;
@@ -131,7 +134,12 @@ LRESULT CALLBACK ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_MOUSEMOVE:
         HandleMouseMove();
         break;
+    case WM_POWERBROADCAST:
+    case WM_WTSSESSION_CHANGE:
+        HandlePowerMessage(message, wParam, lParam);
+        break;
     case WM_SYSCOMMAND:
+        HandlePowerMessage(message, wParam, lParam);
         if (SwallowSystemCommand(static_cast<uint32_t>(wParam), CurrentInputState())) return 0;
         break;
     case WM_KEYDOWN:

@@ -54,6 +54,7 @@ void cFlagCloth::Build() {
     m_xMax = static_cast<float>(cols) * dx + x0;
     m_yMax = static_cast<float>(rows) * dy + y0;
 
+    m_columnZ.assign(static_cast<size_t>(cols) + 1, 0.0f);
     m_vertexCount = (cols + 1) * (rows + 1);
     m_vertices.assign(static_cast<size_t>(m_vertexCount), FlagPoint{0, 0, 0});
     for (int row = 0; row <= rows; ++row)
@@ -85,14 +86,17 @@ void cFlagCloth::Update(float step) {
     if (!m_built) Build();
     const int cols = m_cols, rows = m_rows;
     if (cols > 0 && rows > 0) {
-        // Height field from the phase before this step.
+        // Height field from the phase before this step. The height depends on the column
+        // alone: it is worked out once per column and copied down the rows.
         const double k = kWaveNumber;
+        for (int j = 0; j <= cols; ++j) {
+            const double falloff = static_cast<double>(cols + 1 - j) / static_cast<double>(cols + 1);
+            m_columnZ[static_cast<size_t>(j)] =
+                static_cast<float>(kAmplitude * std::sin(k * m_vertices[static_cast<size_t>(j)].x - m_phase) * falloff);
+        }
         for (int row = 0; row <= rows; ++row) {
-            for (int j = 0; j <= cols; ++j) {
-                FlagPoint& p = m_vertices[static_cast<size_t>(row * (cols + 1) + j)];
-                const double falloff = static_cast<double>(cols + 1 - j) / static_cast<double>(cols + 1);
-                p.z = static_cast<float>(kAmplitude * std::sin(k * p.x - m_phase) * falloff);
-            }
+            FlagPoint* line = &m_vertices[static_cast<size_t>(row * (cols + 1))];
+            for (int j = 0; j <= cols; ++j) line[j].z = m_columnZ[static_cast<size_t>(j)];
         }
         // Face normals n = (A - C) x (A - B), normalised; an undisturbed cell faces -z.
         for (FlagFace& f : m_faces) {

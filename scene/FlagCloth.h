@@ -95,6 +95,7 @@ private:
     std::vector<FlagPoint> m_vertices;
     std::vector<FlagFace> m_faces;
     std::vector<cFlagCell> m_cells;
+    std::vector<float> m_columnZ;  // this frame's height of each column
     int32_t m_vertexCount = 0;
     int32_t m_loadedTiles = 0;
     int32_t m_cols = 0;

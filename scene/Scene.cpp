@@ -43,6 +43,13 @@ bool gFadeInEnabled = false;
 bool gFadeInDone = false;
 scene::FadeInClock gFade;
 D3DMATERIAL7 gMaterial = {};
+bool gFlagStatesSet = false;  // the device holds the flag's transform, material, light, blending
+
+// The flag's world matrix never changes: it is worked out once.
+const Matrix4& FlagWorld() {
+    static const Matrix4 world = scene::FlagWorldMatrix();
+    return world;
+}
 
 bool QuotesOn() { return ss && ss->ShowQuotes != 0 && gQuoteShowUp; }
 
@@ -95,7 +102,7 @@ bool SetUpQuoteShow() {
     }
     if (gQuoteHooks.openContent && !gQuoteHooks.openContent()) return false;
     { cTexture formats; }  // fills the texture format list
-    const bool deep = HasRGBFormat(32) && HasAlphaFormat();
+    const bool deep = gQuoteHooks.textureDepth ? gQuoteHooks.textureDepth() == 32 : HasRGBFormat(32) && HasAlphaFormat();
     const std::string& path = deep ? Paths.shadow5 : Paths.shadow7;
     const int depth = deep ? 32 : 16;
     ZLOG(LogInfo, "Loading shadow texture");
@@ -148,7 +155,7 @@ void SetStageState(LPDIRECT3DDEVICE7 device, D3DTEXTURESTAGESTATETYPE state, DWO
 
 // The flag's transform, light and ambient for the fade-in frames.
 void DrawFlagLit(LPDIRECT3DDEVICE7 device) {
-    Graphics()->SetWorldMatrix(scene::FlagWorldMatrix());
+    Graphics()->SetWorldMatrix(FlagWorld());
     device->LightEnable(0, TRUE);
     SetRenderState(device, D3DRENDERSTATE_AMBIENT, scene::kFlagAmbient);
 }
@@ -244,6 +251,7 @@ bool initD3D(int width, int height) {
         light.dvDirection.z = direction[2];
         device->SetLight(0, &light);
         device->LightEnable(0, TRUE);
+        gFlagStatesSet = false;
     }
     if (ss && ss->ShowQuotes && gQuoteHooks.freeBundleData) gQuoteHooks.freeBundleData();
 
@@ -334,6 +342,7 @@ bool FadeInFromDesktop(int milliseconds) {
 }
 
 void RenderFrame() {
+    const int64_t workStart = MarkFrameWork();
     const double ms = MeasureFrame();
     cGraphicsLayer* g = Graphics();
     LPDIRECT3DDEVICE7 device = Device();
@@ -341,14 +350,21 @@ void RenderFrame() {
     gFlag->Update(SmoothedStep());
     if (gFadeInEnabled && !gFadeInDone) {
         gFadeInDone = FadeInFromDesktop(WholeMilliseconds(ms));
+        gFlagStatesSet = false;
         return;
     }
+    const int64_t drawStart = MarkFrameWork();
     g->Clear(true, false, 0, 1.0f);
-    g->SetWorldMatrix(scene::FlagWorldMatrix());
-    SetMaterialColour(1, 1, 1, 1);
-    device->LightEnable(0, TRUE);
-    SetRenderState(device, D3DRENDERSTATE_AMBIENT, scene::kFlagAmbient);
-    SetRenderState(device, D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+    // The device keeps its states between frames: the flag's are set again only after the
+    // quote show or the fade-in changed them.
+    if (!gFlagStatesSet) {
+        g->SetWorldMatrix(FlagWorld());
+        SetMaterialColour(1, 1, 1, 1);
+        device->LightEnable(0, TRUE);
+        SetRenderState(device, D3DRENDERSTATE_AMBIENT, scene::kFlagAmbient);
+        SetRenderState(device, D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+        gFlagStatesSet = true;
+    }
     gFlag->Draw();
 
     if (QuotesOn()) {
@@ -363,12 +379,12 @@ void RenderFrame() {
         SetRenderState(device, D3DRENDERSTATE_ZENABLE, FALSE);
         SetRenderState(device, D3DRENDERSTATE_ZWRITEENABLE, FALSE);
         if (gQuoteHooks.draw) gQuoteHooks.draw();
+        gFlagStatesSet = false;
     }
-    // Taking the back buffer's context makes the driver finish the frame's drawing.
-    if (LPDIRECTDRAWSURFACE7 back = g->GetBackBuffer()) {
-        HDC dc = nullptr;
-        if (SUCCEEDED(back->GetDC(&dc))) back->ReleaseDC(dc);
-    }
+    // No device context of the back buffer here: taking one makes the renderer finish and copy
+    // every frame for GDI, and the waiting flip of a one-back-buffer chain already keeps the
+    // drawing from running ahead of the screen.
+    EndFrameWork(workStart, drawStart);
     g->Flip(false);
 }
 
@@ -388,7 +404,9 @@ void CleanUp() {
     ZLOG(LogInfo, "Deleting graphics object");
     DestroyGraphicsLayer();
     gFadeInEnabled = gFadeInDone = false;
+    gFlagStatesSet = false;
     gFade = scene::FadeInClock();
+    LogFrameStats();
     ZLOG(LogInfo, "Successfully exiting CleanUp()");
     ZLOG_RETURN();
 }

@@ -31,5 +31,6 @@ struct SceneQuoteHooks {
     void (*draw)() = nullptr;
     void (*destroyContent)() = nullptr;         // the show's content arrays
     void (*destroy)() = nullptr;                // the show object itself
+    int (*textureDepth)() = nullptr;            // 16 or 32: picks the shadow picture
 };
 void SetSceneQuoteHooks(const SceneQuoteHooks& hooks);

@@ -257,7 +257,7 @@ void InitDialog(HWND dialog) {
 
     if (!LoadSkin(dialog)) {
         EndDialog(dialog, IDCANCEL);
-        return;
+        ZLOG_RETURN();
     }
     FillControls(dialog);
     const std::string caption = std::string(kProductName) + "  v " + kVersionText;
@@ -266,6 +266,7 @@ void InitDialog(HWND dialog) {
 
     if (ss->ShowSpeedTip && ss->AvgFps < 10.0f)
         PostMessageA(dialog, kShowSpeedTips, 0, 0);
+    ZLOG_RETURN();
 }
 
 void SaveControls(HWND dialog) {

@@ -272,7 +272,8 @@ INT_PTR CALLBACK CustomMusicProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         InitDialog(dialog);
         return TRUE;
     case WM_KEYDOWN:
-        if (wParam == VK_DELETE) RemoveSelected(dialog);
+        // The hook forwards keys typed into the open-file dialog and message boxes too.
+        if (wParam == VK_DELETE && GetActiveWindow() == dialog) RemoveSelected(dialog);
         return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {

@@ -382,14 +382,8 @@ TEST(FmodDll, PlaysWavAndOggThroughTheSoundServer)
     std::vector<Span> spans = LoudSpans(samples);
     ASSERT_EQ(spans.size(), 5u) << "loud stretches: " << Describe(spans);
     const double expected[5] = {3.0, 1.0, 1.0, 2.0, 1.0};
-    for (int i : {0, 1, 4})
+    for (int i = 0; i < 5; ++i)
         EXPECT_NEAR(spans[i].loud, expected[i], 0.15) << "stretch " << i << ": " << Describe(spans);
-    // The pause stops the output at once, while the volume coming back before it is heard
-    // only after the output's queue: the second before the pause is shorter by that, and the
-    // rest after it longer, the song heard whole and once.
-    EXPECT_NEAR(spans[2].loud + spans[3].loud, 3.0, 0.2) << Describe(spans);
-    EXPECT_LE(spans[2].loud, 1.15) << Describe(spans);
-    EXPECT_GE(spans[2].loud, 0.6) << Describe(spans);
     // The volume-0 second and the paused second are silent gaps of about a second.
     EXPECT_NEAR(spans[2].start - (spans[1].start + spans[1].length), 1.0, 0.3) << Describe(spans);
     EXPECT_NEAR(spans[3].start - (spans[2].start + spans[2].length), 1.0, 0.3) << Describe(spans);

@@ -18,6 +18,7 @@ struct Script {
     int framesBeforeQuit = -1;        // after this many frames the quit message arrives
     int throwAtFrame = -1;            // this frame (1-based) throws cGameError
     int framesStarted = 0;
+    std::deque<bool> darkPasses;      // what `dark` answers, pass by pass; lit once empty
     std::string failure;
     int failures = 0;
 
@@ -43,6 +44,21 @@ struct Script {
             failure = text;
             ++failures;
         };
+        return steps;
+    }
+
+    // The same steps with the display's state: W a dark wait, D/L drawing stopped/started
+    // (followed by the frames drawn so far).
+    MainLoopSteps StepsWithDisplay() {
+        MainLoopSteps steps = Steps();
+        steps.dark = [this] {
+            if (darkPasses.empty()) return false;
+            bool dark = darkPasses.front();
+            darkPasses.pop_front();
+            return dark;
+        };
+        steps.waitDark = [this] { trace += 'W'; };
+        steps.darkChanged = [this](bool dark, long frames) { trace += (dark ? "D" : "L") + std::to_string(frames); };
         return steps;
     }
 };
@@ -98,6 +114,34 @@ TEST(MainLoop, OtherExceptionsAreNotCaught) {
     bool quit = false;
     EXPECT_THROW(RunMainLoop(steps, quit), std::runtime_error);
     EXPECT_EQ(0, failures);
+}
+
+TEST(MainLoop, NoFramesWhileTheDisplayIsDarkButTheMusicGoesOn) {
+    Script script;
+    script.darkPasses = {false, true, true, true, false};
+    script.framesBeforeQuit = 3;
+    bool quit = false;
+    long frames = RunMainLoop(script.StepsWithDisplay(), quit);
+    EXPECT_EQ(3, frames);
+    EXPECT_EQ("FSPD1WSWSWSL1FSPFSPq", script.trace);
+}
+
+TEST(MainLoop, MessagesAndQuitStillArriveWhileDark) {
+    Script script;
+    script.darkPasses = {true, true, true};
+    script.queue = {};
+    bool quit = false;
+    MainLoopSteps steps = script.StepsWithDisplay();
+    int passes = 0;
+    steps.takeMessage = [&] {
+        ++passes;
+        if (passes == 2) return MessageResult::Handled;
+        if (passes == 4) return MessageResult::Quit;
+        return MessageResult::None;
+    };
+    EXPECT_EQ(0, RunMainLoop(steps, quit));
+    EXPECT_TRUE(quit);
+    EXPECT_EQ("D0WSWS", script.trace);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "scene/SceneGeometry.h"
 #include "content/Picture.h"
 #include "gfx/Texture.h"
+#include "support/ScreenShot.h"
 #include "support/WineTest.h"
 
 namespace {
@@ -35,83 +36,11 @@ const char* const kFlagImageError = "Could not load flag image! Try re-installin
 std::string ShotFolder() { return wt::WindowsPath(SCENE_SHOT_DIR); }
 std::string FlagPicturePath() { return wt::WindowsPath(SCENE_FLAG_DIR) + "Zephyl.gif"; }
 
-// A screen grab as 32-bit pixels, top row first.
-struct Shot {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
-    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-    static int R(uint32_t p) { return (p >> 16) & 0xFF; }
-    static int G(uint32_t p) { return (p >> 8) & 0xFF; }
-    static int B(uint32_t p) { return p & 0xFF; }
-    static int Sum(uint32_t p) { return R(p) + G(p) + B(p); }
-};
+using wt::GrabPresented;
+using wt::Shot;
 
-// Copies (x, y, w, h) of a device context into a Shot.
-Shot Grab(HDC source, int x, int y, int w, int h) {
-    Shot shot;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC memory = CreateCompatibleDC(source);
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!memory || !bitmap) return shot;
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, source, x, y, SRCCOPY);
-    GdiFlush();
-    shot.width = w;
-    shot.height = h;
-    shot.pixels.assign(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + w * h);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    return shot;
-}
-
-// What the device last presented: the primary surface (full screen) or the screen (windowed).
-Shot GrabPresented(int w, int h) {
-    cGraphicsLayer* g = Graphics();
-    if (g && g->IsFullScreen() && g->GetFrontBuffer()) {
-        HDC dc = nullptr;
-        if (SUCCEEDED(g->GetFrontBuffer()->GetDC(&dc))) {
-            Shot s = Grab(dc, 0, 0, w, h);
-            g->GetFrontBuffer()->ReleaseDC(dc);
-            return s;
-        }
-    }
-    HDC screen = GetDC(nullptr);
-    RECT r = {0, 0, w, h};
-    if (g) r = g->ScreenRect();
-    Shot s = Grab(screen, r.left, r.top, w, h);
-    ReleaseDC(nullptr, screen);
-    return s;
-}
-
-// Writes the shot as a 32-bit BMP, for looking at.
-void SaveBmp(const Shot& shot, const std::string& name) {
-    const std::string path = ShotFolder() + name;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER head = {};
-    head.biSize = sizeof(head);
-    head.biWidth = shot.width;
-    head.biHeight = -shot.height;
-    head.biPlanes = 1;
-    head.biBitCount = 32;
-    const DWORD bytes = static_cast<DWORD>(shot.pixels.size() * 4);
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(head);
-    file.bfSize = file.bfOffBits + bytes;
-    std::fwrite(&file, sizeof(file), 1, f);
-    std::fwrite(&head, sizeof(head), 1, f);
-    std::fwrite(shot.pixels.data(), 1, bytes, f);
-    std::fclose(f);
-}
+// Writes the shot beside the test binary, for looking at.
+void SaveShot(const Shot& shot, const std::string& name) { wt::SaveBmp(shot, ShotFolder() + name); }
 
 void PumpMessages() {
     MSG msg;
@@ -234,10 +163,10 @@ TEST_F(SceneWine, WindowedFlagWavesAndFillsTheWindow) {
     ASSERT_TRUE(StartWindowed(100, 80, 640, 480));
     RenderFor(1500);
     const Shot first = GrabPresented(640, 480);
-    SaveBmp(first, "scene-windowed-1.bmp");
+    SaveShot(first, "scene-windowed-1.bmp");
     RenderFor(400);
     const Shot second = GrabPresented(640, 480);
-    SaveBmp(second, "scene-windowed-2.bmp");
+    SaveShot(second, "scene-windowed-2.bmp");
     ASSERT_EQ(first.width, 640);
     // The flag covers the whole window: no black along any edge.
     EXPECT_EQ(BlackSamplesOnEdges(first), 0);
@@ -277,7 +206,7 @@ TEST_F(SceneWine, FullScreenAt800x600OverfillsTheScreen) {
     ASSERT_NE(desktopWidth, 0);
     RenderFor(1200);
     const Shot shot = GrabPresented(800, 600);
-    SaveBmp(shot, "scene-fullscreen-800x600.bmp");
+    SaveShot(shot, "scene-fullscreen-800x600.bmp");
     EXPECT_EQ(BlackSamplesOnEdges(shot), 0);
     EXPECT_TRUE(Graphics()->IsFullScreen());
 }
@@ -298,7 +227,7 @@ TEST_F(SceneWine, SixteenBitDisplayGetsSixteenBitFlag) {
     EXPECT_EQ(format.dwRGBBitCount, 16u);
     RenderFor(800);
     const Shot shot = GrabPresented(800, 600);
-    SaveBmp(shot, "scene-fullscreen-16bit.bmp");
+    SaveShot(shot, "scene-fullscreen-16bit.bmp");
     EXPECT_EQ(BlackSamplesOnEdges(shot), 0);
     int gold = 0;
     for (int y = 0; y < 600; y += 4)
@@ -329,18 +258,18 @@ TEST_F(SceneWine, FadesInFromTheDesktopWhenTheModeKeepsItsSize) {
     RenderFrame();
     EXPECT_FALSE(FadeInFromDesktop(5000));
     const Shot early = GrabPresented(w, h);
-    SaveBmp(early, "scene-fade-early.bmp");
+    SaveShot(early, "scene-fade-early.bmp");
     // 1250 ms counted: the next frame is drawn with alpha 0.5.
     EXPECT_FALSE(FadeInFromDesktop(1250));
     EXPECT_FALSE(FadeInFromDesktop(0));
     const Shot middle = GrabPresented(w, h);
-    SaveBmp(middle, "scene-fade-middle.bmp");
+    SaveShot(middle, "scene-fade-middle.bmp");
     // 2750 ms: alpha 1.1 is above 1.05, so the frame after that ends the fade-in.
     EXPECT_FALSE(FadeInFromDesktop(1500));
     EXPECT_TRUE(FadeInFromDesktop(0));
     RenderFor(500);
     const Shot late = GrabPresented(w, h);
-    SaveBmp(late, "scene-fade-done.bmp");
+    SaveShot(late, "scene-fade-done.bmp");
     // Grey at first, the flag blended over it half-way, the flag alone at the end.
     const double e = MeanBrightness(early, w / 8, h / 2, 40);
     const double m = MeanBrightness(middle, w / 8, h / 2, 40);
@@ -356,7 +285,7 @@ TEST_F(SceneWine, LowQualityScalesThePicture) {
     ASSERT_TRUE(StartWindowed(0, 0, 320, 240));
     RenderFor(1000);
     const Shot shot = GrabPresented(320, 240);
-    SaveBmp(shot, "scene-low-quality.bmp");
+    SaveShot(shot, "scene-low-quality.bmp");
     EXPECT_EQ(BlackSamplesOnEdges(shot), 0);
 }
 
@@ -366,7 +295,7 @@ TEST_F(SceneWine, NonsenseQualityStillShowsTheFlag) {
         ASSERT_TRUE(StartWindowed(0, 0, 200, 150)) << quality;
         RenderFor(300);
         const Shot shot = GrabPresented(200, 150);
-        SaveBmp(shot, "scene-quality-" + std::to_string(quality) + ".bmp");
+        SaveShot(shot, "scene-quality-" + std::to_string(quality) + ".bmp");
         EXPECT_GT(Shot::Sum(shot.At(100, 75)), 0) << quality;
         EXPECT_EQ(BlackSamplesOnEdges(shot), 0) << quality;
         CleanUp();
@@ -381,7 +310,7 @@ TEST_F(SceneWine, RepeatedSetUpLooksTheSame) {
         ASSERT_TRUE(StartWindowed(0, 0, 200, 150)) << run;
         RenderFor(300);
         const Shot shot = GrabPresented(200, 150);
-        SaveBmp(shot, "scene-run-" + std::to_string(run) + ".bmp");
+        SaveShot(shot, "scene-run-" + std::to_string(run) + ".bmp");
         brightness[run] = MeanBrightness(shot, 0, 0, 150);
         CleanUp();
         DestroyWindow(window);
@@ -628,7 +557,7 @@ TEST_F(SceneWine, ProjectionFollowsTheModeFallBack) {
     ExpectMatrix(D3DTRANSFORMSTATE_PROJECTION, scene::ProjectionFor(640, 480), "projection");
     RenderFor(800);
     const Shot shot = GrabPresented(640, 480);
-    SaveBmp(shot, "scene-fallback-640x480.bmp");
+    SaveShot(shot, "scene-fallback-640x480.bmp");
     EXPECT_EQ(BlackSamplesOnEdges(shot), 0);
 }
 

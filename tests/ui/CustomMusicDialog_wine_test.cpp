@@ -244,6 +244,18 @@ TEST_F(CustomMusic, UpDownRemoveAndDeleteKeepTheRightRowsAndSelection) {
     EXPECT_EQ(Rows(), std::vector<std::string>{"d.ogg"});
     EXPECT_EQ(CountLabel(), "1\nFiles");
 
+    // Delete typed into the open-file dialog is the file name's, not the list's.
+    Select({0});
+    HWND open = OpenFileDialog();
+    ASSERT_NE(open, nullptr);
+    SetForegroundWindow(open);
+    Sleep(200);
+    wt::PressKey(VK_DELETE);
+    Sleep(300);
+    uitest::PostClick(open, IDCANCEL);
+    for (int i = 0; i < 100 && IsWindow(open); ++i) Sleep(20);
+    EXPECT_EQ(Rows(), std::vector<std::string>{"d.ogg"}) << "Delete in the open-file dialog removed a row";
+
     uitest::Click(dialog_, kClear);
     EXPECT_TRUE(Rows().empty());
     EXPECT_EQ(CountLabel(), "0\nFiles");
