@@ -17,6 +17,11 @@ fi
 zephyl_env_start "$root/build/run-env"
 trap 'zephyl_env_stop' EXIT INT TERM
 
+# The quotations are off by default in the program; the demonstration shows them unless
+# ZEPHYL_SHOW_QUOTES=0.
+wine reg add 'HKCU\Software\Telmoro\Zephyl' /v ShowQuotes /t REG_DWORD \
+  /d "${ZEPHYL_SHOW_QUOTES:-1}" /f >/dev/null 2>&1 || true
+
 if [ $headless -eq 0 ]; then
   wine "$root/dist/ZephylSaver.scr" /s
   exit 0
