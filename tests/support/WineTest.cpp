@@ -235,6 +235,9 @@ void PressOk(HWND box) {
                      reinterpret_cast<LPARAM>(button));
     else
         PostMessageA(box, WM_CLOSE, 0, 0);
+    // Wait for the box to go, so that a caller looking for the next box does not find this one.
+    for (int i = 0; i < 150 && IsWindow(box); ++i)
+        PumpFor(20);
 }
 
 uint32_t RegValue::AsDword() const {

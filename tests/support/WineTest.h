@@ -70,7 +70,7 @@ struct MessageBoxInfo {
 bool WaitForMessageBox(DWORD processId, DWORD ms, MessageBoxInfo& info);
 // Reads a message box found some other way.
 bool ReadMessageBox(HWND box, MessageBoxInfo& info);
-// Presses the box's OK button (or its only button).
+// Presses the box's OK button (or its only button) and waits until the box is gone.
 void PressOk(HWND box);
 
 // Registry under HKCU or HKLM. Values come back as their type and raw bytes.
