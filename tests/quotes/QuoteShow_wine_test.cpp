@@ -204,19 +204,6 @@ double ProfileCorrelation(const std::vector<int>& a, const std::vector<int>& b) 
 
 LRESULT CALLBACK TestWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
-// Answers a message box of this process from another thread.
-struct BoxWatcher {
-    wt::MessageBoxInfo info;
-    bool seen = false;
-    std::thread thread;
-    void Start() {
-        thread = std::thread([this] {
-            seen = wt::WaitForMessageBox(GetCurrentProcessId(), 15000, info);
-            if (seen) wt::PressOk(info.window);
-        });
-    }
-    void Join() { thread.join(); }
-};
 
 class QuoteShowWine : public ::testing::Test {
 public:
@@ -516,7 +503,7 @@ TEST_F(QuoteContentWine, MissingBundlesTellTheUserAndEndTheSetUp) {
         Paths.imageBundle = c.images ? Folder() + "no-images.bdl" : dist + "images.bdl";
         Paths.quoteBundle = c.images ? dist + "quotes.bdl" : Folder() + "no-quotes.bdl";
         ss->MessageBoxUp = 0;
-        BoxWatcher watcher;
+        wt::BoxWatcher watcher;
         watcher.Start();
         RunMode = ModePreview;
         MakeWindow(320, 240, false);

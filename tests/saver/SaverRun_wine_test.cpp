@@ -71,15 +71,6 @@ bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-void ClickLeft() {
-    INPUT input[2] = {};
-    input[0].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[1].type = INPUT_MOUSE;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, input, sizeof(INPUT));
-}
-
 // The visible window above `box` in the z-order that overlaps it ("" when the box is
 // uncovered: the top window where it stands).
 std::string CoveringWindow(HWND box) {
@@ -235,7 +226,7 @@ TEST_F(SaverRun, WidthZeroKeepsTheDesktopModeAndAClickEndsTheRun) {
     EXPECT_EQ(1024, rect.right - rect.left);
     EXPECT_EQ(768, rect.bottom - rect.top);
 
-    ClickLeft();
+    wt::ClickLeft();
     ExpectCleanEnd();
     std::string log = LogText();
     EXPECT_TRUE(EndsWith(LineAfter(log, "Requested mode:"), "NO CHANGE")) << log;

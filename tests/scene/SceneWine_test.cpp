@@ -367,29 +367,11 @@ TEST_F(SceneWine, LogTellsTheSetUpAndTearDown) {
     }
 }
 
-namespace {
-
-// Answers the scene's message box from another thread and reports what it said.
-struct BoxWatcher {
-    wt::MessageBoxInfo info;
-    bool seen = false;
-    std::thread thread;
-    void Start() {
-        thread = std::thread([this] {
-            seen = wt::WaitForMessageBox(GetCurrentProcessId(), 15000, info);
-            if (seen) wt::PressOk(info.window);
-        });
-    }
-    void Join() { thread.join(); }
-};
-
-}  // namespace
-
 TEST_F(SceneWine, MissingFlagPictureTellsTheUser) {
     Paths.flagPicture = ShotFolder() + "no-such-flag.gif";
     RunMode = ModePreview;
     MakeWindow(0, 0, 160, 120, false);
-    BoxWatcher watcher;
+    wt::BoxWatcher watcher;
     watcher.Start();
     EXPECT_FALSE(initStates(160, 120));
     watcher.Join();
@@ -407,7 +389,7 @@ TEST_F(SceneWine, CorruptFlagPictureTellsTheUser) {
     Paths.flagPicture = path;
     RunMode = ModePreview;
     MakeWindow(0, 0, 160, 120, false);
-    BoxWatcher watcher;
+    wt::BoxWatcher watcher;
     watcher.Start();
     EXPECT_FALSE(initStates(160, 120));
     watcher.Join();

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace wt {
@@ -72,6 +73,20 @@ bool WaitForMessageBox(DWORD processId, DWORD ms, MessageBoxInfo& info);
 bool ReadMessageBox(HWND box, MessageBoxInfo& info);
 // Presses the box's OK button (or its only button) and waits until the box is gone.
 void PressOk(HWND box);
+
+// Answers a message box of this process from another thread and keeps what it said.
+struct BoxWatcher {
+    MessageBoxInfo info;
+    bool seen = false;
+    std::thread thread;
+    void Start() {
+        thread = std::thread([this] {
+            seen = WaitForMessageBox(GetCurrentProcessId(), 15000, info);
+            if (seen) PressOk(info.window);
+        });
+    }
+    void Join() { thread.join(); }
+};
 
 // Registry under HKCU or HKLM. Values come back as their type and raw bytes.
 struct RegValue {

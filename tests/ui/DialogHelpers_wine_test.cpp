@@ -71,11 +71,7 @@ INT_PTR CALLBACK RecordingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 // Moves the pointer; Wine reports the move to the window below only after an input event.
 void MovePointer(int x, int y) {
-    SetCursorPos(x, y);
-    INPUT nudge = {};
-    nudge.type = INPUT_MOUSE;
-    nudge.mi.dwFlags = MOUSEEVENTF_MOVE;
-    SendInput(1, &nudge, sizeof nudge);
+    wt::MovePointer(x, y);
     wt::PumpFor(200);
 }
 
