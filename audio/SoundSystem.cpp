@@ -1,6 +1,7 @@
 // SoundSystem: FSOUND semantics over decoders and a pulled mix. One mutex guards the
 // channels and streams; the output thread holds it only to note what a block needs and what
-// came of it, and decodes and mixes between the two without it.
+// came of it, and decodes and mixes between the two without it. A second mutex, taken first,
+// orders the calls that hold, release and drop the device's queue.
 #include "audio/SoundSystem.h"
 
 #include "audio/Resampler.h"
@@ -73,6 +74,7 @@ bool SoundSystem::SetDriver(int driver)
 
 bool SoundSystem::Init(int mixRate, int maxChannels, unsigned flags)
 {
+    std::lock_guard<std::mutex> d(m_deviceLock);
     OutputConfig config;
     {
         std::lock_guard<std::mutex> g(m_lock);
@@ -100,18 +102,22 @@ bool SoundSystem::Init(int mixRate, int maxChannels, unsigned flags)
         return Fail(error == FMOD_ERR_NONE ? FMOD_ERR_INIT : error);
     }
     m_device = std::move(device);
+    m_canHold = m_device->CanHold();
+    m_hold = m_dropPending = m_told = false;
     m_initialised = true;
     return true;
 }
 
 void SoundSystem::Close()
 {
+    std::lock_guard<std::mutex> d(m_deviceLock);
     std::unique_ptr<OutputDevice> device;
     {
         std::lock_guard<std::mutex> g(m_lock);
         m_error = FMOD_ERR_NONE;
         m_initialised = false;
         m_suspended = false;
+        m_hold = m_dropPending = m_told = false;
         device = std::move(m_device);
     }
     // Stopping the device waits for its thread, which may be waiting for the lock.
@@ -125,12 +131,14 @@ void SoundSystem::Close()
 
 void SoundSystem::SuspendOutput()
 {
+    std::lock_guard<std::mutex> d(m_deviceLock);
     std::unique_ptr<OutputDevice> device;
     {
         std::lock_guard<std::mutex> g(m_lock);
         if (!m_initialised || m_suspended)
             return;
         m_suspended = true;
+        m_told = false;
         device = std::move(m_device);
     }
     device.reset();
@@ -142,6 +150,7 @@ void SoundSystem::SuspendOutput()
 
 bool SoundSystem::ResumeOutput()
 {
+    std::lock_guard<std::mutex> d(m_deviceLock);
     OutputConfig config;
     {
         std::lock_guard<std::mutex> g(m_lock);
@@ -153,11 +162,18 @@ bool SoundSystem::ResumeOutput()
     std::unique_ptr<OutputDevice> device;
     if (m_factory)
         device = m_factory(config, *this, error);
-    std::lock_guard<std::mutex> g(m_lock);
-    if (!device)
-        return Fail(error == FMOD_ERR_NONE ? FMOD_ERR_INIT : error);
-    m_suspended = false;
-    m_device = std::move(device);
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (!device)
+            return Fail(error == FMOD_ERR_NONE ? FMOD_ERR_INIT : error);
+        m_suspended = false;
+        m_device = std::move(device);
+        m_canHold = m_device->CanHold();
+        m_dropPending = false;  // the new device has nothing queued
+        UpdateHold();
+    }
+    // A song paused across the suspend stays held.
+    ApplyOutput();
     return true;
 }
 
@@ -208,6 +224,49 @@ bool SoundSystem::ChannelBusy(const Channel& c) const
     return c.stream && !(c.ended && m_played >= c.endFrame);
 }
 
+bool SoundSystem::OthersBusy(const FSOUND_STREAM* a, const FSOUND_STREAM* b) const
+{
+    for (const Channel& c : m_channels)
+        if (c.stream != a && c.stream != b && ChannelBusy(c))
+            return true;
+    return false;
+}
+
+void SoundSystem::UpdateHold()
+{
+    bool any = false, allPaused = true;
+    for (const Channel& c : m_channels) {
+        if (!ChannelBusy(c))
+            continue;
+        any = true;
+        allPaused = allPaused && c.paused;
+    }
+    m_hold = m_canHold && any && allPaused;
+}
+
+void SoundSystem::ApplyOutput()
+{
+    // The caller holds m_deviceLock, and not m_lock: the device's calls may wait for its
+    // own thread, which takes m_lock.
+    bool hold = false, drop = false;
+    OutputDevice* device = nullptr;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        device = m_device.get();
+        hold = m_hold;
+        drop = m_dropPending;
+        m_dropPending = false;
+    }
+    if (!device)
+        return;
+    if (drop)
+        device->Drop();
+    if (hold != m_told) {
+        m_told = hold;
+        device->Hold(hold);
+    }
+}
+
 void SoundSystem::Detach(FSOUND_STREAM* stream)
 {
     if (stream->channel >= 0 && stream->channel < static_cast<int>(m_channels.size())) {
@@ -224,6 +283,14 @@ void SoundSystem::Detach(FSOUND_STREAM* stream)
 }
 
 int SoundSystem::StreamPlay(int channel, FSOUND_STREAM* stream)
+{
+    std::lock_guard<std::mutex> d(m_deviceLock);
+    int index = PlayLocked(channel, stream);
+    ApplyOutput();
+    return index;
+}
+
+int SoundSystem::PlayLocked(int channel, FSOUND_STREAM* stream)
 {
     std::lock_guard<std::mutex> g(m_lock);
     m_error = FMOD_ERR_NONE;
@@ -255,8 +322,12 @@ int SoundSystem::StreamPlay(int channel, FSOUND_STREAM* stream)
         return -1;
     }
 
-    Detach(stream);
     Channel& c = m_channels[static_cast<size_t>(index)];
+    // With nothing else sounding, what the device has queued (silence, or the song this one
+    // replaces) is thrown away, so that the song is heard at once.
+    if (!OthersBusy(stream, c.stream))
+        m_dropPending = true;
+    Detach(stream);
     if (c.stream) {
         FSOUND_STREAM* old = c.stream;
         Detach(old);
@@ -273,19 +344,34 @@ int SoundSystem::StreamPlay(int channel, FSOUND_STREAM* stream)
     c.attachment = ++m_attachments;
     stream->needsRewind = false;
     stream->channel = index;
+    UpdateHold();
     return index;
+}
+
+void SoundSystem::StopLocked(FSOUND_STREAM* stream)
+{
+    // A stopped song is not heard again: with nothing else sounding, what the device has
+    // queued of it is thrown away.
+    if (stream->channel >= 0 && !OthersBusy(stream, nullptr))
+        m_dropPending = true;
+    Detach(stream);
+    UpdateHold();
 }
 
 bool SoundSystem::StreamStop(FSOUND_STREAM* stream)
 {
-    std::lock_guard<std::mutex> g(m_lock);
-    m_error = FMOD_ERR_NONE;
-    if (!m_initialised)
-        return Fail(FMOD_ERR_UNINITIALIZED);
-    if (!stream || !m_streams.count(stream))
-        return Fail(FMOD_ERR_INVALID_PARAM);
-    Detach(stream);
-    stream->needsRewind = true;
+    std::lock_guard<std::mutex> d(m_deviceLock);
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_error = FMOD_ERR_NONE;
+        if (!m_initialised)
+            return Fail(FMOD_ERR_UNINITIALIZED);
+        if (!stream || !m_streams.count(stream))
+            return Fail(FMOD_ERR_INVALID_PARAM);
+        StopLocked(stream);
+        stream->needsRewind = true;
+    }
+    ApplyOutput();
     return true;
 }
 
@@ -294,15 +380,19 @@ bool SoundSystem::StreamClose(FSOUND_STREAM* stream)
     std::shared_ptr<Voice> voice;
     bool inMemory = false;
     {
-        std::lock_guard<std::mutex> g(m_lock);
-        m_error = FMOD_ERR_NONE;
-        if (!stream || !m_streams.count(stream))
-            return Fail(FMOD_ERR_INVALID_PARAM);
-        Detach(stream);
-        m_streams.erase(stream);
-        voice = stream->voice;
-        inMemory = stream->inMemory;
-        delete stream;
+        std::lock_guard<std::mutex> d(m_deviceLock);
+        {
+            std::lock_guard<std::mutex> g(m_lock);
+            m_error = FMOD_ERR_NONE;
+            if (!stream || !m_streams.count(stream))
+                return Fail(FMOD_ERR_INVALID_PARAM);
+            StopLocked(stream);
+            m_streams.erase(stream);
+            voice = stream->voice;
+            inMemory = stream->inMemory;
+            delete stream;
+        }
+        ApplyOutput();
     }
     // The caller may free a song's memory once this returns: wait until a block being
     // decoded from it is done. Files are the decoder's own, and need no wait.
@@ -345,8 +435,15 @@ bool SoundSystem::SetVolume(int channel, int volume)
 
 bool SoundSystem::SetPaused(int channel, bool paused)
 {
-    std::lock_guard<std::mutex> g(m_lock);
-    return ForChannels(channel, [paused](Channel& c) { c.paused = paused; });
+    std::lock_guard<std::mutex> d(m_deviceLock);
+    bool ok = false;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        ok = ForChannels(channel, [paused](Channel& c) { c.paused = paused; });
+        UpdateHold();
+    }
+    ApplyOutput();
+    return ok;
 }
 
 bool SoundSystem::IsPlaying(int channel) const
@@ -378,7 +475,9 @@ void SoundSystem::Render(int16_t* out, int frames)
         start = m_mixed;
         for (size_t i = 0; i < m_channels.size(); ++i) {
             Channel& c = m_channels[i];
-            if (!c.stream || c.ended || c.paused)
+            // While the device is held a paused channel is not silenced: a block rendered
+            // just before the hold took effect is heard on release, where it belongs.
+            if (!c.stream || c.ended || (c.paused && !m_hold))
                 continue;
             float gain = c.volume / 255.0f;
             float gl = gain, gr = gain;

@@ -2,7 +2,9 @@
 // streams (owned here from FSOUND_Stream_Open until FSOUND_Stream_Close or Close), channels
 // with volume, pan and pause, and the mix that an output device pulls on its own thread.
 // The output thread decodes without holding the lock the FSOUND calls take, so a slow song
-// source never stalls the caller.
+// source never stalls the caller. Pausing the only sounding song holds the device, and
+// stopping or starting a song while no other one sounds drops what the device has queued,
+// so both are heard at once rather than after the output's buffer.
 // Portable: the output device and the Windows Media reader are handed in by the platform.
 #pragma once
 
@@ -31,10 +33,19 @@ public:
 };
 
 // A running output; destroying it stops it, and after the destructor returns the device
-// never calls its MixTarget again.
+// never calls its MixTarget again. Hold and Drop are called from the caller's thread, one
+// at a time, never together with the destructor.
 class OutputDevice {
 public:
     virtual ~OutputDevice() = default;
+    // Whether Hold stops the sound at once. A device that cannot leaves pausing to the mix,
+    // which silences a paused channel from the next block it renders.
+    virtual bool CanHold() const { return false; }
+    // Stops playing at once, keeping what is queued (true), or plays on from there (false).
+    virtual void Hold(bool held) { (void)held; }
+    // Throws away what is queued and not yet heard, so that what is rendered next is heard
+    // next; the frames thrown away are reported as played. A held device stays held.
+    virtual void Drop() {}
 };
 
 struct OutputConfig {
@@ -106,12 +117,20 @@ private:
     };
 
     bool ChannelBusy(const Channel& c) const;
+    bool OthersBusy(const FSOUND_STREAM* a, const FSOUND_STREAM* b) const;
+    void UpdateHold();
+    void ApplyOutput();
+    int PlayLocked(int channel, FSOUND_STREAM* stream);
+    void StopLocked(FSOUND_STREAM* stream);
     void Detach(FSOUND_STREAM* stream);
     bool Fail(int error) const;
     template <class F> bool ForChannels(int channel, F f);
 
     OutputFactory m_factory;
     AsfOpener m_asfOpener;
+    // Taken before m_lock, never after it: serialises Hold and Drop with the device's
+    // creation and destruction. The output thread never takes it.
+    std::mutex m_deviceLock;
     mutable std::mutex m_lock;
     mutable int m_error = FMOD_ERR_NONE;
     bool m_initialised = false;
@@ -119,6 +138,10 @@ private:
     bool m_suspended = false;
     OutputConfig m_config;
     std::unique_ptr<OutputDevice> m_device;
+    bool m_canHold = false;
+    bool m_hold = false;         // every busy channel is paused: the device is (to be) held
+    bool m_dropPending = false;  // what is queued is to be thrown away
+    bool m_told = false;         // the device was last told to hold (under m_deviceLock)
     std::vector<Channel> m_channels;
     std::set<FSOUND_STREAM*> m_streams;
     int64_t m_mixed = 0;

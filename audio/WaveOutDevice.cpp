@@ -1,5 +1,7 @@
 // WaveOutDevice: the waveOut handle, its four blocks and the thread that mixes into each
 // block the device hands back. The device owns all of them and stops them in its destructor.
+// Pausing the device (waveOutPause) holds the sound at once with nothing lost; resetting it
+// (waveOutReset) hands every queued block back unplayed, and the thread refills them.
 #include "audio/WaveOutDevice.h"
 
 #include <windows.h>
@@ -20,6 +22,10 @@ public:
     ~WaveOutDevice() override;
     int Open(const OutputConfig& config);
 
+    bool CanHold() const override { return true; }
+    void Hold(bool held) override;
+    void Drop() override;
+
 private:
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
@@ -34,6 +40,7 @@ private:
     std::vector<int16_t> m_memory;
     WAVEHDR m_headers[kBlocks] = {};
     bool m_prepared[kBlocks] = {};
+    bool m_held = false;
 };
 
 int ErrorFromWaveOut(MMRESULT r)
@@ -107,6 +114,24 @@ void WaveOutDevice::Fill(WAVEHDR& h)
     m_target.Render(reinterpret_cast<int16_t*>(h.lpData), m_blockFrames);
     h.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
     waveOutWrite(m_wave, &h, sizeof h);
+}
+
+void WaveOutDevice::Hold(bool held)
+{
+    m_held = held;
+    if (held)
+        waveOutPause(m_wave);
+    else
+        waveOutRestart(m_wave);
+}
+
+void WaveOutDevice::Drop()
+{
+    // The blocks come back marked done, in order, and the thread counts them as played and
+    // refills them; a block it is filling meanwhile is written after the reset and heard.
+    waveOutReset(m_wave);
+    if (m_held)
+        waveOutPause(m_wave);
 }
 
 DWORD WINAPI WaveOutDevice::ThreadMain(void* self)

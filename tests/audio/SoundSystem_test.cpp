@@ -17,13 +17,35 @@ using namespace wavtest;
 
 namespace {
 
-class FakeDevice : public OutputDevice {};
+// What the sound system has told the device to do with its queue.
+struct DeviceLog {
+    bool canHold = false;
+    bool held = false;
+    int holds = 0;  // calls to Hold, either way
+    int drops = 0;
+};
+
+class FakeDevice : public OutputDevice {
+public:
+    explicit FakeDevice(DeviceLog& log) : m_log(log) {}
+    bool CanHold() const override { return m_log.canHold; }
+    void Hold(bool held) override
+    {
+        m_log.held = held;
+        ++m_log.holds;
+    }
+    void Drop() override { ++m_log.drops; }
+
+private:
+    DeviceLog& m_log;
+};
 
 struct Harness {
     MixTarget* target = nullptr;
     OutputConfig config;
     int failWith = FMOD_ERR_NONE;
     int opened = 0;
+    DeviceLog device;
     SoundSystem sys;
 
     explicit Harness(AsfOpener asf = nullptr)
@@ -36,7 +58,7 @@ struct Harness {
                   ++opened;
                   config = c;
                   target = &t;
-                  return std::unique_ptr<OutputDevice>(new FakeDevice());
+                  return std::unique_ptr<OutputDevice>(new FakeDevice(device));
               },
               asf)
     {
@@ -382,6 +404,80 @@ TEST(SoundSystem, ANewSongOnAPausedChannelIsHeard)
     ASSERT_EQ(h.sys.StreamPlay(FSOUND_FREE, b), ch);
     EXPECT_EQ(h.Pull(1)[0], 100);
     EXPECT_TRUE(h.sys.IsPlaying(ch));
+}
+
+// A device that can hold: pausing the only song holds it at once, and the block the device
+// was filling when the pause came carries on the song instead of a hole of silence.
+TEST(SoundSystem, PausingTheOnlySoundingSongHoldsTheDeviceAndLosesNothing)
+{
+    Harness h;
+    h.device.canHold = true;
+    ASSERT_TRUE(h.sys.Init(44100, 2, 0));
+    auto wav = RampWav(100);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(wav));
+    h.Pull(10);
+    ASSERT_TRUE(h.sys.SetPaused(ch, true));
+    EXPECT_TRUE(h.device.held);
+    EXPECT_EQ(h.Pull(5)[0], 1100) << "the block in flight goes on from frame 10";
+    EXPECT_TRUE(h.sys.IsPlaying(ch));
+    ASSERT_TRUE(h.sys.SetPaused(ch, true));
+    EXPECT_EQ(h.device.holds, 1) << "an unchanged pause is not passed on again";
+    ASSERT_TRUE(h.sys.SetPaused(ch, false));
+    EXPECT_FALSE(h.device.held);
+    EXPECT_EQ(h.Pull(5)[0], 1600) << "and the song goes on from frame 15";
+
+    // With a second song sounding, a pause is the mix's: the device keeps playing and the
+    // paused channel falls silent from the next block.
+    auto other = RampWav(100);
+    int second = h.sys.StreamPlay(FSOUND_FREE, h.OpenMemory(other));
+    ASSERT_NE(second, ch);
+    ASSERT_TRUE(h.sys.SetPaused(ch, true));
+    EXPECT_FALSE(h.device.held);
+    EXPECT_EQ(h.Pull(1)[0], 100) << "only the second song is heard";
+    ASSERT_TRUE(h.sys.SetPaused(FSOUND_ALL, true));
+    EXPECT_TRUE(h.device.held) << "every sounding song paused";
+    ASSERT_TRUE(h.sys.SetPaused(FSOUND_ALL, false));
+    EXPECT_FALSE(h.device.held);
+}
+
+// Stopping a song, or starting one, while no other sounds throws away what the device has
+// queued (the stopped song's tail, or silence), so the change is heard at once; with
+// another song sounding the queue is kept, as that song's sound is in it.
+TEST(SoundSystem, StopsAndStartsDropTheQueueOnlyWhenNothingElseSounds)
+{
+    Harness h;
+    h.device.canHold = true;
+    ASSERT_TRUE(h.sys.Init(44100, 2, 0));
+    auto a = RampWav(100), b = RampWav(100), c = RampWav(1000);
+    FSOUND_STREAM* first = h.OpenMemory(a);
+    int ch = h.sys.StreamPlay(FSOUND_FREE, first);
+    EXPECT_EQ(h.device.drops, 1) << "a start with nothing sounding";
+    h.Pull(10);
+    ASSERT_TRUE(h.sys.StreamStop(first));
+    EXPECT_EQ(h.device.drops, 2) << "a stop with nothing else sounding";
+
+    // A skip while paused: the held device is released with its queue dropped, and the
+    // next song is heard from its start.
+    ASSERT_EQ(h.sys.StreamPlay(FSOUND_FREE, first), ch);
+    h.Pull(10);
+    ASSERT_TRUE(h.sys.SetPaused(ch, true));
+    ASSERT_TRUE(h.device.held);
+    const int dropsBefore = h.device.drops;
+    ASSERT_TRUE(h.sys.StreamClose(first));
+    EXPECT_EQ(h.device.drops, dropsBefore + 1);
+    EXPECT_FALSE(h.device.held) << "nothing is left to hold";
+    FSOUND_STREAM* next = h.OpenMemory(b);
+    ASSERT_EQ(h.sys.StreamPlay(FSOUND_FREE, next), ch);
+    EXPECT_EQ(h.Pull(1)[0], 100);
+
+    // Two songs: stopping or starting one keeps the other's queued sound.
+    FSOUND_STREAM* longer = h.OpenMemory(c);
+    ASSERT_GE(h.sys.StreamPlay(FSOUND_FREE, longer), 0);
+    const int dropsWithTwo = h.device.drops;
+    h.Pull(10);
+    ASSERT_TRUE(h.sys.StreamStop(next));
+    EXPECT_EQ(h.device.drops, dropsWithTwo) << "the other song is still sounding";
+    EXPECT_TRUE(h.sys.IsPlaying(1));
 }
 
 namespace {
