@@ -306,6 +306,19 @@ TEST_F(TextureTest, PlainOffscreenSurfaceForTheDesktopCopy) {
     copy.Surface()->GetSurfaceDesc(&desc);
     EXPECT_NE(desc.ddsCaps.dwCaps & DDSCAPS_OFFSCREENPLAIN, 0u);
     EXPECT_EQ(desc.ddsCaps.dwCaps & DDSCAPS_TEXTURE, 0u);
+    // In the back buffer's own format (no alpha on a 32-bit one), so that the fade-in's
+    // blit is a copy: a converting one slows every later frame down under Wine.
+    DDSURFACEDESC2 back{};
+    back.dwSize = sizeof back;
+    ASSERT_EQ(Graphics()->GetBackBuffer()->GetSurfaceDesc(&back), DD_OK);
+    const DDPIXELFORMAT& made = desc.ddpfPixelFormat;
+    EXPECT_EQ(made.dwRGBBitCount, back.ddpfPixelFormat.dwRGBBitCount);
+    EXPECT_EQ(made.dwRBitMask, back.ddpfPixelFormat.dwRBitMask);
+    EXPECT_EQ(made.dwGBitMask, back.ddpfPixelFormat.dwGBitMask);
+    EXPECT_EQ(made.dwBBitMask, back.ddpfPixelFormat.dwBBitMask);
+    EXPECT_EQ(made.dwRGBAlphaBitMask, back.ddpfPixelFormat.dwRGBAlphaBitMask);
+    EXPECT_EQ(copy.Description().ddpfPixelFormat.dwRGBAlphaBitMask, made.dwRGBAlphaBitMask)
+        << "the description tells the surface's real format";
     // Filled through a device context and blitted onto the back buffer, as the fade-in does.
     HDC dc = nullptr;
     ASSERT_EQ(copy.Surface()->GetDC(&dc), DD_OK);
