@@ -323,9 +323,8 @@ int SoundSystem::PlayLocked(int channel, FSOUND_STREAM* stream)
     }
 
     Channel& c = m_channels[static_cast<size_t>(index)];
-    // With nothing else sounding, what the device has queued (silence, or the song this one
-    // replaces) is thrown away, so that the song is heard at once.
-    if (!OthersBusy(stream, c.stream))
+    // A song that replaces a sounding one is a skip: the old one's queued tail goes.
+    if (c.stream && c.stream != stream && ChannelBusy(c) && !OthersBusy(stream, c.stream))
         m_dropPending = true;
     Detach(stream);
     if (c.stream) {

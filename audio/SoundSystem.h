@@ -3,8 +3,8 @@
 // with volume, pan and pause, and the mix that an output device pulls on its own thread.
 // The output thread decodes without holding the lock the FSOUND calls take, so a slow song
 // source never stalls the caller. Pausing the only sounding song holds the device, and
-// stopping or starting a song while no other one sounds drops what the device has queued,
-// so both are heard at once rather than after the output's buffer.
+// stopping a song while no other one sounds drops what the device has queued, so both are
+// heard at once rather than after the output's buffer.
 // Portable: the output device and the Windows Media reader are handed in by the platform.
 #pragma once
 

@@ -440,10 +440,10 @@ TEST(SoundSystem, PausingTheOnlySoundingSongHoldsTheDeviceAndLosesNothing)
     EXPECT_FALSE(h.device.held);
 }
 
-// Stopping a song, or starting one, while no other sounds throws away what the device has
-// queued (the stopped song's tail, or silence), so the change is heard at once; with
-// another song sounding the queue is kept, as that song's sound is in it.
-TEST(SoundSystem, StopsAndStartsDropTheQueueOnlyWhenNothingElseSounds)
+// Stopping a song while no other sounds throws away what the device has queued of it, so
+// the stop is heard at once; with another song sounding the queue is kept, as that song's
+// sound is in it. Starting a song keeps the queue (silence, heard before the song).
+TEST(SoundSystem, StopsDropTheQueueOnlyWhenNothingElseSounds)
 {
     Harness h;
     h.device.canHold = true;
@@ -451,10 +451,17 @@ TEST(SoundSystem, StopsAndStartsDropTheQueueOnlyWhenNothingElseSounds)
     auto a = RampWav(100), b = RampWav(100), c = RampWav(1000);
     FSOUND_STREAM* first = h.OpenMemory(a);
     int ch = h.sys.StreamPlay(FSOUND_FREE, first);
-    EXPECT_EQ(h.device.drops, 1) << "a start with nothing sounding";
+    EXPECT_EQ(h.device.drops, 0) << "a start keeps the queue";
     h.Pull(10);
     ASSERT_TRUE(h.sys.StreamStop(first));
-    EXPECT_EQ(h.device.drops, 2) << "a stop with nothing else sounding";
+    EXPECT_EQ(h.device.drops, 1) << "a stop with nothing else sounding";
+    auto replaced = RampWav(100);
+    FSOUND_STREAM* other = h.OpenMemory(replaced);
+    ASSERT_EQ(h.sys.StreamPlay(FSOUND_FREE, first), ch);
+    h.Pull(10);
+    ASSERT_EQ(h.sys.StreamPlay(ch, other), ch);
+    EXPECT_EQ(h.device.drops, 2) << "a song played over a sounding one replaces it at once";
+    ASSERT_TRUE(h.sys.StreamStop(other));
 
     // A skip while paused: the held device is released with its queue dropped, and the
     // next song is heard from its start.
