@@ -285,12 +285,12 @@ void SoundSystem::Detach(FSOUND_STREAM* stream)
 int SoundSystem::StreamPlay(int channel, FSOUND_STREAM* stream)
 {
     std::lock_guard<std::mutex> d(m_deviceLock);
-    int index = PlayLocked(channel, stream);
+    int index = PlayOnChannel(channel, stream);
     ApplyOutput();
     return index;
 }
 
-int SoundSystem::PlayLocked(int channel, FSOUND_STREAM* stream)
+int SoundSystem::PlayOnChannel(int channel, FSOUND_STREAM* stream)
 {
     std::lock_guard<std::mutex> g(m_lock);
     m_error = FMOD_ERR_NONE;

@@ -120,7 +120,7 @@ private:
     bool OthersBusy(const FSOUND_STREAM* a, const FSOUND_STREAM* b) const;
     void UpdateHold();
     void ApplyOutput();
-    int PlayLocked(int channel, FSOUND_STREAM* stream);
+    int PlayOnChannel(int channel, FSOUND_STREAM* stream);
     void StopLocked(FSOUND_STREAM* stream);
     void Detach(FSOUND_STREAM* stream);
     bool Fail(int error) const;
