@@ -1,13 +1,14 @@
 // The built fmod.dll under Wine, loaded by name the way the screen saver loads it: songs
 // played through the PulseAudio null sink are recorded with parec and checked on the
 // recording (sound where expected, silence at volume 0 and while paused, lengths, pitch, a
-// start, pause, resume and stop heard at once rather than after the output's queue), and a
+// pause, resume and stop heard at once rather than after the output's queue), and a
 // process without a sound server gets error 3 from FSOUND_Init.
 #include "audio/WavBuilder.h"
 #include "support/WineTest.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -243,21 +244,34 @@ double PeakOf(const std::vector<int16_t>& s, const Span& span)
     return peak / 32768.0;
 }
 
-// Rising zero crossings of the left channel per loud second (the pitch of a sine).
+// The pitch of a sine from the rising zero crossings of the left channel: in each window
+// inside a run of sound, the crossings over the time from the first to the last, and the
+// median of the windows. A moment's drop-out of the sound server spoils the window it falls
+// in, not the median.
 int CrossingsPerSecond(const std::vector<int16_t>& s, const Span& span)
 {
-    int n = 0, windows = 0;
+    std::vector<double> perWindow;
     for (size_t k = 1; k + 1 < span.windows.size(); ++k) {
         // Only windows inside a run of sound: the first and last are partly silent.
         size_t w = span.windows[k];
         if (span.windows[k - 1] != w - 1 || span.windows[k + 1] != w + 1)
             continue;
-        ++windows;
-        for (size_t i = w * kWindow + 1; i < (w + 1) * kWindow; ++i)
-            if (s[2 * (i - 1)] < 0 && s[2 * i] >= 0)
-                ++n;
+        size_t first = 0, last = 0;
+        int n = 0;
+        for (size_t i = w * kWindow + 1; i < (w + 1) * kWindow; ++i) {
+            if (s[2 * (i - 1)] < 0 && s[2 * i] >= 0) {
+                if (n++ == 0)
+                    first = i;
+                last = i;
+            }
+        }
+        if (n >= 2)
+            perWindow.push_back((n - 1) * double(kRate) / double(last - first));
     }
-    return windows ? static_cast<int>(n / (windows * kWindowSeconds)) : 0;
+    if (perWindow.empty())
+        return 0;
+    std::nth_element(perWindow.begin(), perWindow.begin() + perWindow.size() / 2, perWindow.end());
+    return static_cast<int>(std::lround(perWindow[perWindow.size() / 2]));
 }
 
 // Polls until the channel stops playing; returns seconds waited (or -1 after maxSeconds).
