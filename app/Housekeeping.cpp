@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/CheckSumList.h"
-#include "app/Globals.h"
-#include "app/Paths.h"
+#include "core/Globals.h"
+#include "core/Paths.h"
 #include "app/Sha256.h"
-#include "app/SaverState.h"
+#include "core/SaverState.h"
 #include "diag/Log.h"
 
 namespace {

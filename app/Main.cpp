@@ -7,11 +7,12 @@
 #include <sstream>
 #include <string>
 
-#include "app/CommandLine.h"
-#include "app/Globals.h"
+#include "core/CommandLine.h"
+#include "core/Globals.h"
 #include "app/Housekeeping.h"
-#include "app/Paths.h"
-#include "app/SaverState.h"
+#include "core/Paths.h"
+#include "core/SaverState.h"
+#include "core/Product.h"
 #include "diag/Log.h"
 #include "net/ErrorReport.h"
 #include "quotes/QuoteScene.h"
@@ -22,8 +23,6 @@
 
 namespace {
 
-const char* const kProductName = "Zephyl Saver";
-const double kVersion = 1.0;
 const char* const kMutexName = "ZephylSaver";
 const DWORD kMutexWaitMs = 15000;
 const DWORD kInstallPauseMs = 1200;
@@ -226,7 +225,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         gLog = new cLog(Paths.logFile);
         gLog->Start();
         ZLOG(LogInfo, kProductName << " started.");
-        ZLOG(LogInfo, "Version: " << kVersion);
+        ZLOG(LogInfo, "Version: " << kVersionNumber);
         if (!checkResult.empty()) ZLOG(LogInfo, checkResult);
     }
 

@@ -89,23 +89,36 @@ bool SoundSystem::Init(int mixRate, int maxChannels, unsigned flags)
         m_starting = true;
         config = m_config;
     }
-    // The device may render its first blocks from inside the factory, so the lock is not
-    // held here.
-    int error = FMOD_ERR_INIT;
-    std::unique_ptr<OutputDevice> device;
-    if (m_factory)
-        device = m_factory(config, *this, error);
+    int error = FMOD_ERR_NONE;
+    std::unique_ptr<OutputDevice> device = OpenDevice(config, error);
     std::lock_guard<std::mutex> g(m_lock);
     m_starting = false;
     if (!device) {
         m_channels.clear();
-        return Fail(error == FMOD_ERR_NONE ? FMOD_ERR_INIT : error);
+        return Fail(error);
     }
-    m_device = std::move(device);
-    m_canHold = m_device->CanHold();
-    m_hold = m_dropPending = m_told = false;
+    AdoptDevice(std::move(device));
+    m_hold = m_told = false;
     m_initialised = true;
     return true;
+}
+
+std::unique_ptr<OutputDevice> SoundSystem::OpenDevice(const OutputConfig& config, int& error)
+{
+    error = FMOD_ERR_INIT;
+    std::unique_ptr<OutputDevice> device;
+    if (m_factory)
+        device = m_factory(config, *this, error);
+    if (!device && error == FMOD_ERR_NONE)
+        error = FMOD_ERR_INIT;
+    return device;
+}
+
+void SoundSystem::AdoptDevice(std::unique_ptr<OutputDevice> device)
+{
+    m_device = std::move(device);
+    m_canHold = m_device->CanHold();
+    m_dropPending = false;
 }
 
 void SoundSystem::Close()
@@ -158,18 +171,14 @@ bool SoundSystem::ResumeOutput()
             return false;
         config = m_config;
     }
-    int error = FMOD_ERR_INIT;
-    std::unique_ptr<OutputDevice> device;
-    if (m_factory)
-        device = m_factory(config, *this, error);
+    int error = FMOD_ERR_NONE;
+    std::unique_ptr<OutputDevice> device = OpenDevice(config, error);
     {
         std::lock_guard<std::mutex> g(m_lock);
         if (!device)
-            return Fail(error == FMOD_ERR_NONE ? FMOD_ERR_INIT : error);
+            return Fail(error);
         m_suspended = false;
-        m_device = std::move(device);
-        m_canHold = m_device->CanHold();
-        m_dropPending = false;  // the new device has nothing queued
+        AdoptDevice(std::move(device));
         UpdateHold();
     }
     // A song paused across the suspend stays held.

@@ -120,6 +120,11 @@ private:
     bool OthersBusy(const FSOUND_STREAM* a, const FSOUND_STREAM* b) const;
     void UpdateHold();
     void ApplyOutput();
+    // Opens the output device for `config` without holding the lock (the device may render
+    // its first blocks from inside the factory); null with the reason in `error`.
+    std::unique_ptr<OutputDevice> OpenDevice(const OutputConfig& config, int& error);
+    // Makes `device` the output; called under the lock. It has nothing queued yet.
+    void AdoptDevice(std::unique_ptr<OutputDevice> device);
     int PlayOnChannel(int channel, FSOUND_STREAM* stream);
     void StopLocked(FSOUND_STREAM* stream);
     void Detach(FSOUND_STREAM* stream);

@@ -9,14 +9,13 @@
 #include <ctime>
 #include <memory>
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
+#include "core/Globals.h"
+#include "core/RunWindow.h"
+#include "core/SaverState.h"
 #include "audio/fmod.h"
 #include "content/Bundle.h"
 #include "diag/Log.h"
 #include "music/MusicPlayer.h"
-#include "saver/Saver.h"
-#include "scene/FrameClock.h"
 
 namespace {
 
@@ -109,8 +108,8 @@ bool initSound() {
     }
 }
 
-void UpdateSound() {
-    if (MusicPlayer* player = Player()) player->Update(FrameMilliseconds());
+void UpdateSound(double elapsedMs) {
+    if (MusicPlayer* player = Player()) player->Update(elapsedMs);
 }
 
 void ShutdownSound() {

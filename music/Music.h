@@ -6,8 +6,9 @@
 // Starts FMOD, builds the song list and starts the first song. Called once after the
 // scene is set up, only when PlayMusic is on. False: music is off for this run.
 bool initSound();
-// Once per main-loop pass after the frame: ends songs, waits the gap, opens the next song.
-void UpdateSound();
+// Once per main-loop pass after the frame, with the pass's length in milliseconds: ends
+// songs, waits the gap, opens the next song.
+void UpdateSound(double elapsedMs);
 // Closes the stream and FMOD and switches PlayMusic off; harmless when nothing is open.
 void ShutdownSound();
 

@@ -8,7 +8,7 @@
 
 #include "content/Bundle.h"
 #include "diag/Log.h"
-#include "music/Playlist.h"
+#include "core/Playlist.h"
 
 namespace {
 

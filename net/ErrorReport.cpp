@@ -10,9 +10,10 @@
 #include <exception>
 #include <vector>
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
-#include "app/Vendor.h"
+#include "core/Globals.h"
+#include "core/SaverState.h"
+#include "core/Vendor.h"
+#include "core/Product.h"
 #include "diag/Log.h"
 #include "net/HttpText.h"
 #include "net/NetClient.h"
@@ -21,8 +22,6 @@
 namespace {
 
 const char* const kReportPath = "/bugs/zephyl_bug.php";
-const char* const kAppName = "Zephyl Saver";
-const char* const kAppVersion = "1.0";
 // What "See Report" opens: the text as it will be sent, kept in the program's user folder.
 const char* const kReportCopyName = "ZephylReport.txt";
 const int kMostCommentChars = 65534;
@@ -131,8 +130,8 @@ void SendFromOffer(HWND dialog) {
     context->path = kReportPath;
     context->host = kVendorHost;
     context->logPath = Paths.logFile;
-    context->appName = kAppName;
-    context->appVersion = kAppVersion;
+    context->appName = kProductName;
+    context->appVersion = kVersionText;
     context->comments = gComments;
     bool sent = SendReport(context);
     if (!sent) delete context;

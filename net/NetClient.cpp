@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "diag/Log.h"
 #include "net/HttpText.h"
 

@@ -8,7 +8,8 @@
 #include <exception>
 #include <string>
 
-#include "app/Vendor.h"
+#include "core/Vendor.h"
+#include "core/Product.h"
 #include "diag/Log.h"
 #include "net/HttpText.h"
 #include "net/NetClient.h"
@@ -16,7 +17,6 @@
 namespace {
 
 const char* const kUpdatePath = "/updates/zephyl_update.php";
-const char* const kVersion = "1.0";
 const UINT kTimerMs = 10000;
 
 const char* const kExceptionText = "UPDATE CLIENT EXCEPTION!";
@@ -127,7 +127,7 @@ void StartUpdateCheck() {
     }
     CopyText(context.host, sizeof context.host, kVendorHost);
     CopyText(context.path, sizeof context.path, kUpdatePath);
-    CopyText(context.version, sizeof context.version, kVersion);
+    CopyText(context.version, sizeof context.version, kVersionText);
     context.connected = false;
     if (CheckForUpdates(&context)) context.timer = SetTimer(nullptr, 0, kTimerMs, UpdateTimerProc);
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "music/Playlist.h"
+#include "core/MsvcRand.h"
 
 namespace quotes {
 

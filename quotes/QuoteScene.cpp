@@ -7,14 +7,14 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
+#include "core/Globals.h"
+#include "core/SaverState.h"
 #include "content/Bundle.h"
 #include "diag/Log.h"
 #include "gfx/GraphicsLayer.h"
 #include "gfx/Texture.h"
 #include "quotes/QuoteShow.h"
-#include "saver/Saver.h"
+#include "core/RunWindow.h"
 #include "scene/Scene.h"
 
 namespace {

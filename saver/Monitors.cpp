@@ -2,8 +2,8 @@
 // blanking windows with their window procedure.
 #include "saver/Monitors.h"
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
+#include "core/Globals.h"
+#include "core/SaverState.h"
 #include "saver/SaverWindow.h"
 
 ProcessMonitorTable Monitors;

@@ -5,8 +5,9 @@
 
 #include <cstring>
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
+#include "core/Globals.h"
+#include "core/Product.h"
+#include "core/SaverState.h"
 #include "diag/Log.h"
 #include "saver/MainLoop.h"
 #include "saver/Monitors.h"
@@ -20,15 +21,8 @@
 
 const char* const kSaverClassName = "ZephylSaver";
 const char* const kChildClassName = "ZephylChildClass";
-const char* const kSaverTitle = "Zephyl Saver";
+const char* const kSaverTitle = kProductName;
 
-HWND hScrWindow = nullptr;
-HDC hDC = nullptr;
-int ScreenWidth = 0;
-int ScreenHeight = 0;
-ScreenMode RequestedMode;
-ScreenMode OriginalMode;
-bool DisplayModeChanged = false;
 bool QuitRequested = false;
 
 namespace {
@@ -60,7 +54,7 @@ bool StartMusic() {
 }
 void StepMusic() {
 #ifdef ZEPHYL_MUSIC_PLAYER
-    UpdateSound();
+    UpdateSound(FrameMilliseconds());
 #endif
 }
 void StopMusic() {
@@ -285,7 +279,7 @@ long RunSaverLoop() {
 
 float SaverAverageFps() { return AverageFrameRate(); }
 
-void ShowSetUpMessage(HWND owner, const char* caption, const char* text, UINT flags) {
+void ShowRunSetUpMessage(HWND owner, const char* caption, const char* text, UINT flags) {
     if (ss) ss->MessageBoxUp = 1;
     if (RunMode == ModeSaver) {
         // The top-most saver window and the blanking windows cover every monitor while the
@@ -305,6 +299,7 @@ void DoSaver(HWND parent, int showCommand) {
     hDC = nullptr;
     DisplayModeChanged = false;
     QuitRequested = false;
+    SetSetUpMessageHandler(ShowRunSetUpMessage);
 
     if (!RegisterSaverClass(kSaverClassName, ScreenSaverProc, nullptr)) {
         ShowError(ss->Window, "Error", kRegisterFailedText);

@@ -6,16 +6,7 @@
 #include <cstdint>
 #include <string>
 
-struct ScreenMode {
-    int32_t width = 0;
-    int32_t height = 0;
-    int32_t bits = 0;
-};
-
-inline bool operator==(const ScreenMode& a, const ScreenMode& b) {
-    return a.width == b.width && a.height == b.height && a.bits == b.bits;
-}
-inline bool operator!=(const ScreenMode& a, const ScreenMode& b) { return !(a == b); }
+#include "core/ScreenMode.h"
 
 // "800x600x16": width, height and bits in decimal, joined by the letter x.
 std::string ModeText(const ScreenMode& mode);

@@ -2,8 +2,8 @@
 // activation), the close rules with the grace period and the password, and the pointer.
 #include "saver/SaverWindow.h"
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
+#include "core/Globals.h"
+#include "core/SaverState.h"
 #include "diag/Log.h"
 #include "saver/MusicKeys.h"
 #include "saver/Password.h"

@@ -12,13 +12,13 @@
 #include <memory>
 #include <string>
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
+#include "core/Globals.h"
+#include "core/SaverState.h"
 #include "content/Picture.h"
 #include "diag/Log.h"
 #include "gfx/GraphicsLayer.h"
 #include "gfx/Texture.h"
-#include "saver/Saver.h"
+#include "core/RunWindow.h"
 #include "scene/Flag.h"
 #include "scene/FrameClock.h"
 #include "scene/FrameRate.h"

@@ -6,9 +6,10 @@
 
 #include <string>
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
-#include "app/Vendor.h"
+#include "core/Globals.h"
+#include "core/SaverState.h"
+#include "core/Vendor.h"
+#include "core/Product.h"
 #include "diag/Log.h"
 #include "resources/resource.h"
 #include "ui/CreditsScroller.h"
@@ -19,8 +20,6 @@ namespace {
 
 const UINT_PTR kCreditsTimer = 123;
 const UINT kCreditsPeriodMs = 1;
-const char* const kProductName = "Zephyl Saver";
-const char* const kVersionText = "1.0";
 const char* const kWebsiteTooltip = "Click to visit Telmoro Software's website";
 
 struct AboutState {

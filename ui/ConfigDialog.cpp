@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
-#include "app/Vendor.h"
+#include "core/Globals.h"
+#include "core/SaverState.h"
+#include "core/Vendor.h"
+#include "core/Product.h"
 #include "content/Bundle.h"
 #include "content/Picture.h"
 #include "diag/Log.h"
@@ -28,8 +29,6 @@
 
 namespace {
 
-const char kProductName[] = "Zephyl Saver";
-const char kVersionText[] = "1.0";
 const char kSkinEntry[] = "menuskin.jpg";
 const char kHtmlHelpName[] = "ZephylSaver.htm";
 const char kHomePage[] = "/";

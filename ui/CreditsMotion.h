@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "music/Playlist.h"  // MsvcRand: the C runtime's rand(), the same on every platform
+#include "core/MsvcRand.h"
 
 struct StarPoint {
     float x;

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "diag/Log.h"
-#include "music/Playlist.h"
+#include "core/Playlist.h"
 #include "resources/resource.h"
 #include "ui/KeyboardHook.h"
 #include "ui/SongListRules.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "music/Playlist.h"
+#include "core/Playlist.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "content/BundleWriter.h"
 #include "content/ScratchFolder.h"
 #include "diag/Log.h"
-#include "music/Playlist.h"
+#include "core/Playlist.h"
 
 using ::testing::ElementsAre;
 

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "app/Vendor.h"
+#include "core/Vendor.h"
 #include "net/NetTestSupport.h"
 
 namespace {

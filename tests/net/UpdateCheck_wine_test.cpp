@@ -11,7 +11,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/Vendor.h"
+#include "core/Vendor.h"
 #include "net/NetTestSupport.h"
 
 namespace {

@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
+#include "core/Globals.h"
+#include "core/SaverState.h"
 #include "content/Bundle.h"
 #include "content/BundleWriter.h"
 #include "diag/Log.h"
@@ -105,7 +105,7 @@ int OwnThreads(std::string* starts) {
     return n;
 }
 
-int GdiObjects() { return int(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)); }
+int GdiObjects() { return int(wt::OwnResourceCounts().gdi); }
 
 int CALLBACK FoundFont(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
     *reinterpret_cast<bool*>(found) = true;
@@ -133,6 +133,11 @@ RECT Project(float left, float right, float bottom, float top, float z) {
     r.right = std::min(long(kW), r.right);
     r.bottom = std::min(long(kH), r.bottom);
     return r;
+}
+
+// A rectangle of the 800 x 600 frame in a frame of w x h.
+RECT Scaled(const RECT& r, int w, int h) {
+    return {r.left * w / kW, r.top * h / kH, r.right * w / kW, r.bottom * h / kH};
 }
 
 struct Region {
@@ -597,6 +602,23 @@ TEST_F(QuoteContentWine, DamagedContentFallsBackGracefully) {
     EXPECT_TRUE(goodWithPicture) << "the good quote is shown with its picture, without a caption";
     EXPECT_TRUE(brokenWithout) << "a picture that is no picture leaves its quote without one";
     EXPECT_FALSE(noLayout) << "a quote whose picture has no layout is passed over";
+
+    // Fully visible, the good quote shows its picture over the flag and no caption.
+    ASSERT_TRUE(RenderUntil(
+        [&] {
+            const QuoteRecord* q = show->Current();
+            return q && q->picture == goodPicture && show->HasPicture() && show->QuoteTime() >= 1600 &&
+                   show->Alpha() == 1.0f;
+        },
+        60000));
+    const Layout layout = Locate(*show);
     const Shot shot = wt::GrabPresented(320, 240);
     wt::SaveBmp(shot, ShotPath("quotes-damaged.bmp"));
+    const Region shown = Measure(shot, Scaled(layout.picture, 320, 240));
+    const Region caption = Measure(shot, Scaled(layout.text, 320, 240));
+    ASSERT_GT(shown.pixels, 500);
+    EXPECT_GT(shown.coloured, shown.pixels / 5) << "the good quote's picture in its place";
+    ASSERT_GT(caption.pixels, 500);
+    EXPECT_LT(caption.white, 10) << "no caption without the font";
+    EXPECT_LT(caption.coloured, caption.pixels / 20) << "the grey flag where the caption would be";
 }

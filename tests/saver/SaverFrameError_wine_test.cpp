@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
+#include "core/Globals.h"
+#include "core/SaverState.h"
 #include "diag/Log.h"
 #include "gfx/GameError.h"
 #include "saver/Saver.h"

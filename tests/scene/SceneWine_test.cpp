@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
+#include "core/Globals.h"
+#include "core/SaverState.h"
 #include "diag/Log.h"
 #include "gfx/GraphicsLayer.h"
 #include "saver/Saver.h"

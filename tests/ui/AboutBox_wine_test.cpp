@@ -10,8 +10,8 @@
 #include <string>
 
 #include "DialogRunner.h"
-#include "app/SaverState.h"
-#include "app/Vendor.h"
+#include "core/SaverState.h"
+#include "core/Vendor.h"
 #include "support/WineTest.h"
 #include "ui/AboutBox.h"
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "DialogRunner.h"
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "support/WineTest.h"
 #include "ui/CustomMusicDialog.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "support/WineTest.h"
 
 namespace uitest {

@@ -1,7 +1,7 @@
 // Benchmark of loading large playlists: a .b4s whose value is 2.4 MB of "&nbsp;" (entity
 // decoding must stay linear) and an M3U of 100000 lines.
 //   playlist_bench [folder for the scratch files, default the current one]
-#include "music/Playlist.h"
+#include "core/Playlist.h"
 
 #include <chrono>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // value without line ends or NUL bytes; saved as M3U and as PLS, the list must read back
 // with every entry, each as it is or (for one the reader would take for a comment or trim)
 // as its full path.
-#include "music/Playlist.h"
+#include "core/Playlist.h"
 
 #include "FuzzFiles.h"
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Globals.h"
-#include "app/SaverState.h"
+#include "core/Globals.h"
+#include "core/SaverState.h"
 #include "quotes/QuoteScene.h"
 #include "quotes/QuoteShow.h"
 #include "saver/Saver.h"

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "app/CommandLine.h"
-#include "app/Paths.h"
+#include "core/CommandLine.h"
+#include "core/Paths.h"
 
 namespace {
 

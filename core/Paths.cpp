@@ -1,7 +1,7 @@
 // Path splitting and the content, playlist and log paths.
-#include "app/Paths.h"
+#include "core/Paths.h"
 
-#include "app/CommandLine.h"
+#include "core/CommandLine.h"
 
 const char* const kHelpFileName = "ZEPHYL.HLP";
 const char* const kImageBundleName = "images.bdl";

@@ -1,13 +1,13 @@
 // Loading and storing SaverState in the registry. Every failure is silent: an
 // unopenable key keeps the defaults, a failed write is ignored. Nothing is clamped on
 // load; the code that uses a value copes with what it finds.
-#include "app/SaverState.h"
+#include "core/SaverState.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "app/CommandLine.h"
+#include "core/CommandLine.h"
 
 const char* const kProductKey = "Software\\Telmoro\\Zephyl";
 const char* const kSystemSaverKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Screen Savers";

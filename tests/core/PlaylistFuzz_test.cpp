@@ -1,7 +1,7 @@
 // Bounded random-input test of the playlist readers: mutations of the files in
 // tests/corpus/playlist, read under every format, must never crash or hang, and every
 // entry read must be a non-empty line-free value that a PLS save and load gives back.
-#include "music/Playlist.h"
+#include "core/Playlist.h"
 
 #include <gtest/gtest.h>
 

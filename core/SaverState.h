@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "music/Playlist.h"
+#include "core/Playlist.h"
 
 extern const char* const kProductKey;       // per user and per machine
 extern const char* const kSystemSaverKey;   // the system's own screen-saver values

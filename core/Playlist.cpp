@@ -1,9 +1,9 @@
 // Playlist readers and writers. The readers are text scanners: each looks for one keyword
 // and takes the line or quoted value behind it; relative values are resolved against the
 // folder of the playlist file.
-#include "music/Playlist.h"
+#include "core/Playlist.h"
 
-#include "music/ReplaceFile.h"
+#include "core/ReplaceFile.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // Storage of the process-wide start-up values.
-#include "app/Globals.h"
+#include "core/Globals.h"
 
 int RunMode = ModeNone;
 HWND hparwnd = nullptr;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/SaverState.h"
+#include "core/SaverState.h"
 #include "support/WineTest.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // ReplaceFile: the write-beside-and-move of a file, with the platform's one-step replace
 // (MoveFileEx on Windows, rename elsewhere).
-#include "music/ReplaceFile.h"
+#include "core/ReplaceFile.h"
 
 #include <cstdio>
 

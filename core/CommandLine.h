@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/RunMode.h"
+#include "core/RunMode.h"
 
 enum class StartAction {
     Run,              // dispatch by mode

@@ -1,5 +1,5 @@
 // Tests of the playlist readers and writers, through real files in a scratch folder.
-#include "music/Playlist.h"
+#include "core/Playlist.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/Paths.h"
-#include "app/RunMode.h"
+#include "core/Paths.h"
+#include "core/RunMode.h"
 
 extern int RunMode;                // RunModeValue
 extern HWND hparwnd;               // window handle from the command line, 0 when none

@@ -1,5 +1,5 @@
 // Command-line grammar: "/s", "/p 1234", "/c:5678", "/a 1234", "/z" and the two words.
-#include "app/CommandLine.h"
+#include "core/CommandLine.h"
 
 #include <cctype>
 #include <climits>
