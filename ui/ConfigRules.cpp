@@ -71,12 +71,9 @@ std::vector<DisplayModeRecord> OfferedDisplayModes(const std::vector<DisplayMode
     std::vector<DisplayModeRecord> modes;
     for (const DisplayModeRecord& mode : found)
         if (OfferDisplayMode(mode)) modes.push_back(mode);
-    std::sort(modes.begin(), modes.end(),
-              [](const DisplayModeRecord& a, const DisplayModeRecord& b) { return SortKey(a) < SortKey(b); });
-    // DirectDraw lists a size once per refresh rate; the list shows each size once.
-    modes.erase(std::unique(modes.begin(), modes.end(),
-                            [](const DisplayModeRecord& a, const DisplayModeRecord& b) { return SortKey(a) == SortKey(b); }),
-                modes.end());
+    // Enumerated without refresh rates, DirectDraw names each mode once: nothing to merge.
+    std::stable_sort(modes.begin(), modes.end(),
+                     [](const DisplayModeRecord& a, const DisplayModeRecord& b) { return SortKey(a) < SortKey(b); });
     return modes;
 }
 

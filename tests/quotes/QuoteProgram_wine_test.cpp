@@ -1,6 +1,7 @@
 // The real ZephylSaver.scr under Wine with quotations on: a full-screen run (its default
 // 800 x 600 x 16 mode) shows three quotes in a row, each found in grabs of the screen while
-// it is fully visible and gone in the pause after it, then ends cleanly on a key; and a run
+// it is fully visible and gone in the pause after it (the grabs are timed by the log's
+// "Showing quote" lines), then ends cleanly on a key; and a run
 // whose picture bundle is missing tells the user and fails its start-up cleanly.
 #include <windows.h>
 
@@ -65,8 +66,8 @@ protected:
         wt::ResetProductState(true);
         wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "PlayMusic", 0);
         wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowQuotes", 1);
-        wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "QuoteInterval", 1);
-        wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "QuoteDuration", 4);
+        wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "QuoteInterval", 3);
+        wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "QuoteDuration", 6);
         DeleteFileA(wt::LogPath().c_str());
         folder = wt::InstallCopy("quotes");
         SetCursorPos(300, 300);
@@ -91,10 +92,21 @@ TEST_F(QuoteProgram, ShowsThreeQuotesInARowThenEndsCleanly) {
     int found = 0;
     for (int i = 1; i <= 3; ++i) {
         ASSERT_TRUE(WaitForCount(kShowing, i, 30000)) << "quote " << i << "; log:\n" << wt::LogText();
-        wt::PumpFor(2000);  // fully visible from 1.5 s to 2.5 s of its 4 s
+        // Fully visible from 1.5 s to 4.5 s of its 6 s: the middle, with 1.5 s on each side
+        // (the show's time never runs ahead of the wall clock).
+        wt::PumpFor(3000);
         const Shot full = GrabScreen();
-        wt::PumpFor(3000);  // in the pause after it
-        const Shot pause = GrabScreen();
+        ASSERT_EQ(CountOf(wt::LogText(), kShowing), i) << "quote " << i << " was over before its grab";
+        // The pause: 3 s between the end of the fade-out and the next "Showing quote" line.
+        // The last grab taken before that line is in the pause, the quote gone for seconds.
+        Shot pause;
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < 40000;) {
+            wt::PumpFor(250);
+            Shot grab = GrabScreen();
+            if (CountOf(wt::LogText(), kShowing) > i) break;
+            pause = grab;
+        }
+        ASSERT_GT(CountOf(wt::LogText(), kShowing), i) << "no quote followed quote " << i;
         wt::SaveBmp(full, ShotPath("program-quote" + std::to_string(i) + "-full.bmp"));
         wt::SaveBmp(pause, ShotPath("program-quote" + std::to_string(i) + "-pause.bmp"));
         if (full.width == 0 || pause.width == 0) continue;

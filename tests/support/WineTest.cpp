@@ -1,6 +1,7 @@
 // Wine test support: processes, message boxes, registry and files of the real program.
 #include "support/WineTest.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
@@ -485,6 +486,77 @@ bool RunUnix(const std::string& script, HANDLE* process) {
         CloseHandle(info.hProcess);
     }
     return true;
+}
+
+std::map<HWND, std::string> TooltipTextsOf(DWORD processId) {
+    std::map<HWND, std::string> texts;
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process) return texts;
+    const SIZE_T textSize = 512;
+    char* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof(TOOLINFOA) + textSize, MEM_COMMIT, PAGE_READWRITE));
+    if (remote) {
+        char* remoteText = remote + sizeof(TOOLINFOA);
+        for (HWND tip : WindowsOf(processId, TOOLTIPS_CLASSA)) {
+            for (int i = 0;; ++i) {
+                TOOLINFOA tool = {};
+                tool.cbSize = sizeof tool;
+                tool.lpszText = remoteText;
+                const char empty[1] = {};
+                if (!WriteProcessMemory(process, remote, &tool, sizeof tool, nullptr) ||
+                    !WriteProcessMemory(process, remoteText, empty, 1, nullptr))
+                    break;
+                if (!SendMessageA(tip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(remote))) break;
+                char text[textSize + 1] = {};
+                if (!ReadProcessMemory(process, remote, &tool, sizeof tool, nullptr) ||
+                    !ReadProcessMemory(process, remoteText, text, textSize, nullptr))
+                    break;
+                texts[tool.hwnd] = text;
+            }
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return texts;
+}
+
+namespace {
+
+BOOL CALLBACK CountChildWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<DWORD*>(count);
+    return TRUE;
+}
+
+}  // namespace
+
+ResourceCounts OwnResourceCounts() {
+    ResourceCounts counts;
+    HANDLE self = GetCurrentProcess();
+    counts.gdi = GetGuiResources(self, GR_GDIOBJECTS);
+    counts.user = GetGuiResources(self, GR_USEROBJECTS);
+    GetProcessHandleCount(self, &counts.handles);
+    if (counts.gdi == 0) {
+        // Wine's GDI table takes a handle whose upper half is zero as its index alone.
+        for (ULONG_PTR index = 1; index < 0x10000; ++index)
+            if (GetObjectType(reinterpret_cast<HGDIOBJ>(index))) ++counts.gdi;
+    }
+    if (counts.user == 0) {
+        for (HWND window : WindowsOf(GetCurrentProcessId())) {
+            ++counts.user;
+            EnumChildWindows(window, CountChildWindow, reinterpret_cast<LPARAM>(&counts.user));
+        }
+    }
+    if (counts.handles == 0) {
+        DWORD flags;
+        for (ULONG_PTR value = 4; value < 0x4000; value += 4)
+            if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++counts.handles;
+    }
+    return counts;
+}
+
+std::string Describe(const ResourceCounts& counts) {
+    return "GDI " + std::to_string(counts.gdi) + ", USER " + std::to_string(counts.user) + ", handles " +
+           std::to_string(counts.handles);
 }
 
 }  // namespace wt

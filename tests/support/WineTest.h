@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -149,5 +150,21 @@ std::string UnixPath(const std::string& windowsPath);
 // with it the caller gets (and closes) the handle. Wine cannot wait for a Unix program's
 // end through that handle: callers watch a file the program writes instead.
 bool RunUnix(const std::string& script, HANDLE* process = nullptr);
+
+// The tooltip texts of a process's tooltips, by the control each one watches. The messages
+// carry pointers, so for another process they are read through memory made in it.
+std::map<HWND, std::string> TooltipTextsOf(DWORD processId);
+
+// What this process holds: GDI objects, USER objects and kernel handles. Windows answers
+// through GetGuiResources and GetProcessHandleCount; where those answer nothing (Wine's
+// stubs) the figures come from probing the process's own tables: every GDI handle index,
+// the windows of the process as its USER objects, and every kernel handle value.
+struct ResourceCounts {
+    DWORD gdi = 0;
+    DWORD user = 0;
+    DWORD handles = 0;
+};
+ResourceCounts OwnResourceCounts();
+std::string Describe(const ResourceCounts& counts);
 
 }  // namespace wt

@@ -38,19 +38,21 @@ enum {
 using Mode = std::tuple<int, int, int>;  // bits, width, height: the list's order
 
 HRESULT WINAPI AddMode(LPDDSURFACEDESC2 d, LPVOID context) {
-    static_cast<std::set<Mode>*>(context)->insert(
+    static_cast<std::vector<Mode>*>(context)->push_back(
         {int(d->ddpfPixelFormat.dwRGBBitCount), int(d->dwWidth), int(d->dwHeight)});
     return DDENUMRET_OK;
 }
 
-// What DirectDraw offers this desktop, as the dialog should list it.
+// What DirectDraw offers this desktop, as the dialog should list it: every enumerated mode
+// of at least 640x480 with 16 or 32 bits, by bits, width and height.
 std::vector<std::string> ExpectedModeRows() {
     std::vector<std::string> rows = {"No change"};
     LPDIRECTDRAW7 dd = nullptr;
     if (FAILED(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd), IID_IDirectDraw7, nullptr))) return rows;
-    std::set<Mode> modes;
+    std::vector<Mode> modes;
     dd->EnumDisplayModes(0, nullptr, &modes, AddMode);
     dd->Release();
+    std::stable_sort(modes.begin(), modes.end());
     for (const Mode& m : modes) {
         auto [bits, width, height] = m;
         if (width >= 640 && height >= 480 && bits >= 16 && bits != 24)
@@ -229,8 +231,35 @@ TEST_F(ConfigDialog, ShowsTheRegistryAndOkWithoutChangesSavesItNormalised) {
 
     ExpectSkinFillsItsColumn();
 
-    // One tooltip per control; the pointer resting on "Help!" shows one.
+    // One tooltip per control, each with its text; the pointer resting on "Help!" shows one.
+    const struct {
+        int id;
+        const char* text;
+    } kTips[] = {
+        {1087, "Click here to select custom music"},
+        {1059, "Play music when the screensaver runs"},
+        {1060, "Randomly shuffle the order of the music"},
+        {1112, "Adjusts music volume"},
+        {1024, "Display modes (smaller numbers are faster, higher numbers look better)"},
+        {1048, "View help on configuring this screensaver"},
+        {1034, "Click to obtain support for this product"},
+        {1118, "Changes the visual quality of the flag"},
+        {1049, "About Zephyl Saver1.0"},
+        {1120, "Click to visit Telmoro Software's website"},
+        {1089, "Click to see Telmoro Software's current special offers!"},
+        {1095, "Click to check for updates to this product"},
+        {IDOK, "Click to save your settings and exit"},
+        {IDCANCEL, "Click to discard your changes and exit"},
+    };
     EXPECT_EQ(wt::WindowsOf(process_.Id(), "tooltips_class32").size(), 14u);
+    const std::map<HWND, std::string> tips = wt::TooltipTextsOf(process_.Id());
+    EXPECT_EQ(tips.size(), 14u);
+    for (const auto& tip : kTips) {
+        auto found = tips.find(Item(tip.id));
+        EXPECT_TRUE(found != tips.end() && found->second == tip.text)
+            << "control " << tip.id << ": expected \"" << tip.text << "\", got "
+            << (found == tips.end() ? std::string("no tooltip") : "\"" + found->second + "\"");
+    }
     RECT help;
     GetWindowRect(Item(1048), &help);
     SetCursorPos((help.left + help.right) / 2, (help.top + help.bottom) / 2);

@@ -75,7 +75,7 @@ TEST(ConfigRules, OfferedModesAreFilteredAndSorted) {
     const std::vector<DisplayModeRecord> found = {
         {1024, 768, 32}, {640, 480, 8},  {800, 600, 16},  {1024, 768, 16}, {320, 240, 16},
         {800, 600, 24},  {640, 400, 16}, {639, 480, 32},  {640, 480, 32},  {800, 600, 32},
-        {1024, 768, 32}, {800, 600, 15}, {1280, 600, 16}, {800, 1024, 16}};
+        {800, 600, 15}, {1280, 600, 16}, {800, 1024, 16}};
     const std::vector<DisplayModeRecord> offered = OfferedDisplayModes(found);
     const char* expected[] = {"800x600x16", "800x1024x16", "1024x768x16", "1280x600x16",
                               "640x480x32", "800x600x32", "1024x768x32"};
