@@ -538,7 +538,10 @@ ResourceCounts OwnResourceCounts() {
     if (counts.gdi == 0) {
         // Wine's GDI table takes a handle whose upper half is zero as its index alone.
         for (ULONG_PTR index = 1; index < 0x10000; ++index)
-            if (GetObjectType(reinterpret_cast<HGDIOBJ>(index))) ++counts.gdi;
+            if (DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(index))) {
+                ++counts.gdi;
+                ++counts.gdiByType[type];
+            }
     }
     if (counts.user == 0) {
         for (HWND window : WindowsOf(GetCurrentProcessId())) {
@@ -555,8 +558,15 @@ ResourceCounts OwnResourceCounts() {
 }
 
 std::string Describe(const ResourceCounts& counts) {
-    return "GDI " + std::to_string(counts.gdi) + ", USER " + std::to_string(counts.user) + ", handles " +
-           std::to_string(counts.handles);
+    static const char* const kTypes[] = {"",       "pen",    "brush", "DC",      "metafile DC", "palette", "font",
+                                         "bitmap", "region", "metafile", "memory DC", "extended pen",
+                                         "enhanced metafile DC", "enhanced metafile", "colour space"};
+    std::string text = "GDI " + std::to_string(counts.gdi);
+    for (const auto& type : counts.gdiByType)
+        text += std::string(type.first == counts.gdiByType.begin()->first ? " (" : ", ") +
+                (type.first < std::size(kTypes) ? kTypes[type.first] : "other") + " " + std::to_string(type.second);
+    if (!counts.gdiByType.empty()) text += ")";
+    return text + ", USER " + std::to_string(counts.user) + ", handles " + std::to_string(counts.handles);
 }
 
 }  // namespace wt

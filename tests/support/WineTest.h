@@ -163,6 +163,7 @@ struct ResourceCounts {
     DWORD gdi = 0;
     DWORD user = 0;
     DWORD handles = 0;
+    std::map<DWORD, DWORD> gdiByType;  // OBJ_BITMAP, OBJ_FONT, ...: where Wine is probed
 };
 ResourceCounts OwnResourceCounts();
 std::string Describe(const ResourceCounts& counts);
