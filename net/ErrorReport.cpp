@@ -25,6 +25,8 @@ const char* const kReportPath = "/bugs/zephyl_bug.php";
 // What "See Report" opens: the text as it will be sent, kept in the program's user folder.
 const char* const kReportCopyName = "ZephylReport.txt";
 const int kMostCommentChars = 65534;
+// How long the offer waits for the server before it tells the user the report failed.
+const DWORD kReportWaitMs = 20000;
 
 const char* const kThanksCaption = "Thank you!";
 const std::string kThanksText = std::string(
@@ -45,9 +47,6 @@ const char* const kSolutionText =
 
 // The comments typed into the last comments dialog.
 std::string gComments;
-// State of the one upload at a time.
-bool gProxyInUse = false;
-bool gDone = false;
 
 std::string ProfileFolder() {
     char folder[MAX_PATH] = {};
@@ -56,32 +55,48 @@ std::string ProfileFolder() {
     return n > 0 && n < sizeof folder ? std::string(folder) : std::string();
 }
 
+// The 8.3 form of a path, as older parts of the system write it ("" when there is none).
+std::string ShortPath(const std::string& path) {
+    if (path.empty()) return std::string();
+    char shortPath[MAX_PATH] = {};
+    DWORD n = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+    return n > 0 && n < sizeof shortPath ? std::string(shortPath) : std::string();
+}
+
+// Ends the exchange: the client is deleted (also when called from its own callback).
+void EndExchange(ReportContext* context, NetClient* client) {
+    context->finished = true;
+    context->delivered = context->requestSent && context->answered;
+    context->client = nullptr;
+    delete client;
+}
+
 void ReportCallback(NetClient* client, void* userData, int event) {
     ReportContext* context = static_cast<ReportContext*>(userData);
+    if (!client || context->finished) return;
     switch (event) {
-    case kNetConnected: {
-        if (!client) return;
-        SendForm(client, context->host, context->path,
-                 FormBody({{"logData", context->logData},
-                           {"comments", context->comments},
-                           {"appName", context->appName},
-                           {"appVersion", context->appVersion}}),
-                 gProxyInUse);
+    case kNetConnected:
+        context->requestSent = SendForm(client, context->host, context->path,
+                                        FormBody({{"logData", context->logData},
+                                                  {"comments", context->comments},
+                                                  {"appName", context->appName},
+                                                  {"appVersion", context->appVersion}}),
+                                        context->proxyInUse);
+        if (!context->requestSent) EndExchange(context, client);
         break;
-    }
     case kNetData: {
         std::string reply, link;
-        if (!client || gDone || !ReceiveText(client, reply)) return;
+        if (!ReceiveText(client, reply)) return;
+        context->answered = true;
         if (FindWebLink(reply, link) &&
             MessageBoxA(GetFocus(), kSolutionText, kSolutionCaption, MB_YESNO) == IDYES)
             ShellExecuteA(nullptr, nullptr, link.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
         break;
     }
     case kNetClosed:
-        if (gDone) return;
-        gDone = true;
-        delete context;
-        delete client;
+        // A request the socket could not pass on in full did not reach the server.
+        if (!client->SentAll()) context->requestSent = false;
+        EndExchange(context, client);
         break;
     default:
         break;
@@ -126,15 +141,20 @@ void SeeReport(HWND dialog) {
 void SendFromOffer(HWND dialog) {
     if (ss) ss->MessageBoxUp = 1;
     DialogBoxParamA(InstanceHandle, MAKEINTRESOURCEA(IDD_REPORT_COMMENTS), dialog, CommentsProc, 0);
-    ReportContext* context = new ReportContext;
-    context->path = kReportPath;
-    context->host = kVendorHost;
-    context->logPath = Paths.logFile;
-    context->appName = kProductName;
-    context->appVersion = kVersionText;
-    context->comments = gComments;
-    bool sent = SendReport(context);
-    if (!sent) delete context;
+    ReportContext context;
+    context.path = kReportPath;
+    context.host = kVendorHost;
+    context.logPath = Paths.logFile;
+    context.appName = kProductName;
+    context.appVersion = kVersionText;
+    context.comments = gComments;
+    bool sent = false;
+    if (SendReport(&context)) {
+        // The offer stays up, but takes no second press, while the report is on its way.
+        EnableWindow(dialog, FALSE);
+        sent = FinishReport(&context, kReportWaitMs);
+        EnableWindow(dialog, TRUE);
+    }
     if (sent)
         MessageBoxA(nullptr, kThanksText.c_str(), kThanksCaption, MB_OK);
     else
@@ -187,7 +207,11 @@ bool ReadReportLog(const std::string& logPath, std::string& text) {
     if (!ok) return false;
     // The log ends at its first NUL byte.
     data.resize(strlen(data.c_str()));
-    text = Anonymise(data, ProfileFolder(), LoginName());
+    ReportIdentity who;
+    who.profileFolder = ProfileFolder();
+    who.shortProfileFolder = ShortPath(who.profileFolder);
+    who.loginName = LoginName();
+    text = Anonymise(data, who);
     return true;
 }
 
@@ -196,14 +220,42 @@ bool SendReport(ReportContext* context) {
         ZLOG(LogError, "Error report: cannot read " << context->logPath);
         return false;
     }
-    gDone = false;
     try {
-        context->client = ConnectClient(ReportCallback, context, context->host, gProxyInUse);
+        context->client = ConnectClient(ReportCallback, context, context->host, context->proxyInUse);
         return true;
     } catch (const std::exception&) {
         MessageBoxA(GetFocus(), kExceptionText, kExceptionCaption, MB_OK);
         return false;
     }
+}
+
+bool FinishReport(ReportContext* context, DWORD ms) {
+    DWORD start = GetTickCount();
+    bool quit = false;
+    int quitCode = 0;
+    while (!context->finished && !quit) {
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= ms) break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
+        MSG message;
+        while (!context->finished && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = true;
+                quitCode = int(message.wParam);
+                break;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    // The quit request belongs to the loop that runs next.
+    if (quit) PostQuitMessage(quitCode);
+    if (!context->finished) {
+        ZLOG(LogError, "Error report: no answer from the server in time");
+        EndExchange(context, context->client);
+    }
+    if (!context->delivered) ZLOG(LogError, "Error report: not delivered");
+    return context->delivered;
 }
 
 void ShowErrorReportDialog(HWND owner) {

@@ -1,30 +1,34 @@
 // Request text, proxy parsing, reply scanning and anonymisation of the vendor exchanges.
 #include "net/HttpText.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
-bool IsWordChar(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Whether a path part ends at `end`: a separator, an extension's dot, a quote, a blank,
+// punctuation after a path, or the end of the text.
+bool EndsPathPart(const std::string& text, size_t end) {
+    return end >= text.size() || strchr("\\/.\"' \t\r\n;,)]>|", text[end]) != nullptr;
 }
 
-// Replaces every case-insensitive occurrence of `what`; with `wholeWord` only those not
-// touching another letter or digit.
-std::string ReplaceAll(const std::string& text, const std::string& what, const std::string& with, bool wholeWord) {
+// Replaces every case-insensitive occurrence of `what` that ends a path part; with
+// `wholePart` only those that also start one (right after a separator).
+std::string ReplacePathParts(const std::string& text, const std::string& what, const std::string& with,
+                             bool wholePart) {
     if (what.empty()) return text;
     std::string out;
     out.reserve(text.size());
     size_t at = 0;
     for (;;) {
         size_t found = FindNoCase(text, what, at);
-        while (found != std::string::npos && wholeWord) {
-            size_t end = found + what.size();
-            bool before = found > 0 && IsWordChar(static_cast<unsigned char>(text[found - 1]));
-            bool after = end < text.size() && IsWordChar(static_cast<unsigned char>(text[end]));
-            if (!before && !after) break;
+        while (found != std::string::npos) {
+            bool starts = !wholePart || (found > 0 && IsPathSeparator(text[found - 1]));
+            if (starts && EndsPathPart(text, found + what.size())) break;
             found = FindNoCase(text, what, found + 1);
         }
         if (found == std::string::npos) break;
@@ -34,6 +38,26 @@ std::string ReplaceAll(const std::string& text, const std::string& what, const s
     }
     out.append(text, at, std::string::npos);
     return out;
+}
+
+std::string WithoutTrailingSeparators(std::string folder) {
+    while (!folder.empty() && IsPathSeparator(folder.back())) folder.pop_back();
+    return folder;
+}
+
+std::string LastPathPart(const std::string& folder) {
+    size_t separator = folder.find_last_of("\\/:");
+    return separator == std::string::npos ? folder : folder.substr(separator + 1);
+}
+
+std::string Trim(const std::string& text) {
+    size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && FindNoCase(a, b) == 0;
 }
 
 }  // namespace
@@ -88,19 +112,39 @@ std::string BuildRequest(const std::string& host, const std::string& path, const
 ProxyEntry ParseProxyServer(const std::string& value) {
     ProxyEntry entry;
     std::string text = value.substr(0, value.find('\0'));
-    size_t rule = FindNoCase(text, "http=");
-    if (rule != std::string::npos) text = text.substr(rule + 5);
-    text = text.substr(0, text.find(';'));
-    size_t colon = text.find(':');
-    if (colon == std::string::npos) {
-        entry.host = text;
-        return entry;
+    // "http=a:1;ftp=b:2" names a proxy per protocol; a plain "a:1" serves every protocol.
+    std::string chosen, plain;
+    bool haveHttp = false, havePlain = false;
+    for (size_t at = 0; at <= text.size();) {
+        size_t end = text.find(';', at);
+        if (end == std::string::npos) end = text.size();
+        std::string item = Trim(text.substr(at, end - at));
+        size_t equals = item.find('=');
+        if (equals != std::string::npos) {
+            if (!haveHttp && EqualsNoCase(Trim(item.substr(0, equals)), "http")) {
+                chosen = Trim(item.substr(equals + 1));
+                haveHttp = true;
+            }
+        } else if (!havePlain) {
+            plain = item;
+            havePlain = true;
+        }
+        at = end + 1;
     }
-    entry.host = text.substr(0, colon);
+    if (!haveHttp) chosen = plain;
+    // "http://proxy:8080/" is a common way to write "proxy:8080".
+    size_t scheme = chosen.find("://");
+    if (scheme != std::string::npos) chosen = chosen.substr(scheme + 3);
+    chosen = chosen.substr(0, chosen.find('/'));
+    size_t colon = chosen.find(':');
+    entry.host = chosen.substr(0, colon);
+    entry.direct = entry.host.empty();
+    if (colon == std::string::npos) return entry;
     unsigned long port = 0;
     size_t digits = 0;
-    for (size_t i = colon + 1; i < text.size() && text[i] >= '0' && text[i] <= '9' && port <= 65535; ++i, ++digits)
-        port = port * 10 + unsigned(text[i] - '0');
+    for (size_t i = colon + 1; i < chosen.size() && chosen[i] >= '0' && chosen[i] <= '9' && port <= 65535;
+         ++i, ++digits)
+        port = port * 10 + unsigned(chosen[i] - '0');
     // No digits, 0 or beyond 65535 cannot be a proxy's port.
     if (digits && port >= 1 && port <= 65535) entry.port = uint16_t(port);
     return entry;
@@ -163,10 +207,19 @@ ReplyNote FindMessage(const std::string& reply) {
     return message;
 }
 
-std::string Anonymise(const std::string& text, const std::string& profileFolder, const std::string& loginName) {
-    std::string folder = profileFolder;
-    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
-    // A profile folder as short as a drive ("C:") would blank every path: only real folders.
-    std::string out = folder.size() > 3 ? ReplaceAll(text, folder, kProfilePlaceholder, false) : text;
-    return ReplaceAll(out, loginName, kUserPlaceholder, true);
+std::string Anonymise(const std::string& text, const ReportIdentity& who) {
+    std::string out = text;
+    std::vector<std::string> names = {who.loginName};
+    for (const std::string& given : {who.profileFolder, who.shortProfileFolder}) {
+        std::string folder = WithoutTrailingSeparators(given);
+        // A profile folder as short as a drive ("C:") would blank every path: only real folders.
+        if (folder.size() <= 3) continue;
+        out = ReplacePathParts(out, folder, kProfilePlaceholder, false);
+        names.push_back(LastPathPart(folder));
+    }
+    // The longest first, so that a name that holds another is replaced whole.
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    for (const std::string& name : names) out = ReplacePathParts(out, name, kUserPlaceholder, true);
+    return out;
 }

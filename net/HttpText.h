@@ -20,11 +20,14 @@ std::string FormBody(const std::vector<std::pair<std::string, std::string>>& fie
 std::string BuildRequest(const std::string& host, const std::string& path, const std::string& body,
                          bool viaProxy);
 
-// The "ProxyServer" value: the entry after "http=" (or the whole value), cut at ";",
-// split at ":" into host and port (80 when there is no usable port).
+// The "ProxyServer" value: the "http=" entry of a per-protocol list, or the whole value cut
+// at ";"; a leading "scheme://" and a trailing "/" dropped; split at ":" into host and port
+// (80 when there is no usable port). A per-protocol list without an "http=" entry, or no
+// host at all, means no proxy for the web: `direct`.
 struct ProxyEntry {
     std::string host;
     uint16_t port = 80;
+    bool direct = false;
 };
 ProxyEntry ParseProxyServer(const std::string& value);
 
@@ -46,8 +49,17 @@ struct ReplyNote {
 };
 ReplyNote FindMessage(const std::string& reply);
 
-// The log as the report sends it: the user's profile folder and login name replaced by
-// placeholders (folders compared without regard to case; the name only as a whole word).
+// Who the report must not name: the profile folder in its long and short (8.3) forms, and
+// the login name.
+struct ReportIdentity {
+    std::string profileFolder;
+    std::string shortProfileFolder;
+    std::string loginName;
+};
+// The log as the report sends it: the profile folder (either form, any case) replaced by
+// kProfilePlaceholder; the login name and the profile folder's own name (either form)
+// replaced by kUserPlaceholder where they stand as a whole path part, after "\" or "/" and
+// before a separator, a dot, a quote, a blank or the end. Ordinary words are left alone.
 extern const char* const kProfilePlaceholder;
 extern const char* const kUserPlaceholder;
-std::string Anonymise(const std::string& text, const std::string& profileFolder, const std::string& loginName);
+std::string Anonymise(const std::string& text, const ReportIdentity& who);

@@ -2,6 +2,7 @@
 #include "net/NetClient.h"
 
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "core/Globals.h"
@@ -12,6 +13,7 @@ namespace {
 
 const char* const kClassName = "netclient";
 const char* const kPropertyName = "netclient";
+const char* const kLookupClassName = "netlookup";
 const UINT kSocketMessage = WM_USER + 10;    // 1034
 const UINT kResolvedMessage = WM_USER + 11;  // 1035
 const long kEventMask = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;  // 0x33
@@ -24,10 +26,24 @@ const int kReceiveBufferSize = 16384;
 const char* const kInternetSettingsKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const DWORD kProxyServerMax = 1024;
 
+// Clients and running host lookups: the socket library stays started while any is alive.
 int gInstances = 0;
 bool gClassRegistered = false;
+bool gLookupClassRegistered = false;
 
 HINSTANCE ProgramInstance() { return InstanceHandle ? InstanceHandle : GetModuleHandleA(nullptr); }
+
+void LibraryUp() {
+    if (gInstances++ == 0) {
+        WSADATA data;
+        int error = WSAStartup(MAKEWORD(1, 1), &data);
+        if (error) ZLOG(LogError, "WSAStartup failed: " << error);
+    }
+}
+
+void LibraryDown() {
+    if (--gInstances == 0) WSACleanup();
+}
 
 // The client behind a window, or null once the window or its client is gone.
 NetClient* ClientOf(HWND window) {
@@ -37,14 +53,74 @@ NetClient* ClientOf(HWND window) {
 
 }  // namespace
 
+// A host lookup with the entry buffer the socket library fills. The library writes that
+// buffer whenever the lookup ends, and cancelling does not reliably stop it (Wine's cancel
+// does nothing), so the record is freed only once its answer has arrived: it reports to a
+// hidden window of its own, which outlives the client, and frees itself there. When the
+// thread ends first, the record is left behind on purpose: the late write still lands in it.
+struct HostLookup {
+    HWND window = nullptr;
+    HANDLE handle = nullptr;
+    NetClient* client = nullptr;  // null once nobody waits for the answer
+    char entry[MAXGETHOSTSTRUCT];
+
+    // Null when the lookup could not be started.
+    static HostLookup* Start(NetClient* client, const char* host);
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+HostLookup* HostLookup::Start(NetClient* client, const char* host) {
+    if (!gLookupClassRegistered) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = ProgramInstance();
+        wc.lpszClassName = kLookupClassName;
+        gLookupClassRegistered = RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }
+    HostLookup* lookup = new (std::nothrow) HostLookup;
+    if (!lookup) return nullptr;
+    memset(lookup->entry, 0, sizeof lookup->entry);
+    lookup->client = client;
+    lookup->window = CreateWindowA(kLookupClassName, kLookupClassName, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   ProgramInstance(), nullptr);
+    if (!lookup->window || !SetPropA(lookup->window, kLookupClassName, lookup)) {
+        ZLOG(LogError, "Could not create the host lookup window: " << GetLastError());
+        if (lookup->window) DestroyWindow(lookup->window);
+        delete lookup;
+        return nullptr;
+    }
+    LibraryUp();
+    lookup->handle =
+        WSAAsyncGetHostByName(lookup->window, kResolvedMessage, host, lookup->entry, sizeof lookup->entry);
+    if (!lookup->handle) {
+        ZLOG(LogError, "Host lookup of " << host << " not started: " << WSAGetLastError());
+        DestroyWindow(lookup->window);
+        delete lookup;
+        LibraryDown();
+        return nullptr;
+    }
+    return lookup;
+}
+
+LRESULT CALLBACK HostLookup::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != kResolvedMessage) return DefWindowProcA(window, message, wParam, lParam);
+    HostLookup* lookup = static_cast<HostLookup*>(GetPropA(window, kLookupClassName));
+    if (!lookup || reinterpret_cast<HANDLE>(wParam) != lookup->handle) return 0;
+    // The answer is in: the library is done with the buffer.
+    RemovePropA(window, kLookupClassName);
+    if (NetClient* client = lookup->client) {
+        client->m_lookup = nullptr;
+        client->OnResolved(*lookup, lParam);
+    }
+    DestroyWindow(window);
+    delete lookup;
+    LibraryDown();
+    return 0;
+}
+
 NetClient::NetClient(int type, NetCallback callback, void* userData, int bufferSize)
     : m_type(type), m_bufferSize(bufferSize), m_callback(callback), m_userData(userData) {
-    memset(m_hostEntry, 0, sizeof m_hostEntry);
-    if (gInstances++ == 0) {
-        WSADATA data;
-        int error = WSAStartup(MAKEWORD(1, 1), &data);
-        if (error) ZLOG(LogError, "WSAStartup failed: " << error);
-    }
+    LibraryUp();
     try {
         m_buffer = new char[bufferSize > 0 ? bufferSize : 1];
         if (!gClassRegistered) {
@@ -70,25 +146,26 @@ NetClient::NetClient(int type, NetCallback callback, void* userData, int bufferS
         // The destructor does not run for a half-made object: undo here.
         if (m_window) DestroyWindow(m_window);
         delete[] m_buffer;
-        if (--gInstances == 0) WSACleanup();
+        LibraryDown();
         throw;
     }
     m_ready = true;
 }
 
 NetClient::~NetClient() {
-    --gInstances;
+    // A running lookup is not cancelled: it ends on its own and frees its record.
+    if (m_lookup) m_lookup->client = nullptr;
     CloseSocket();
-    if (m_lookup) WSACancelAsyncRequest(m_lookup);
     if (m_window) {
         RemovePropA(m_window, kPropertyName);
         DestroyWindow(m_window);
     }
-    if (gInstances == 0) WSACleanup();
     delete[] m_buffer;
+    LibraryDown();
 }
 
 void NetClient::CloseSocket() {
+    if (!m_pending.empty()) m_lostUnsent = true;
     if (m_socket != INVALID_SOCKET) {
         closesocket(m_socket);
         m_socket = INVALID_SOCKET;
@@ -99,15 +176,14 @@ void NetClient::CloseSocket() {
 bool NetClient::Connect(const char* host, unsigned short port) {
     if (!m_ready) return false;
     CloseSocket();
-    if (m_lookup) WSACancelAsyncRequest(m_lookup);
+    m_lostUnsent = false;
+    if (m_lookup) m_lookup->client = nullptr;
     m_port = port;
     memset(&m_server, 0, sizeof m_server);
     m_server.sin_family = AF_INET;
     m_server.sin_port = htons(port);
     m_server.sin_addr.s_addr = 0;
-    memset(m_hostEntry, 0, sizeof m_hostEntry);
-    m_lookup = WSAAsyncGetHostByName(m_window, kResolvedMessage, host, m_hostEntry, sizeof m_hostEntry);
-    if (!m_lookup) ZLOG(LogError, "Host lookup of " << host << " not started: " << WSAGetLastError());
+    m_lookup = HostLookup::Start(this, host);
     return m_lookup != nullptr;
 }
 
@@ -166,7 +242,7 @@ bool NetClient::GetProxy(bool& enabled, std::string& host, unsigned short& port)
         if (RegQueryValueExA(key, "ProxyServer", nullptr, &type, reinterpret_cast<BYTE*>(server.data()), &size) ==
             ERROR_SUCCESS) {
             ProxyEntry entry = ParseProxyServer(std::string(server.data()));
-            enabled = true;
+            enabled = !entry.direct;
             host = entry.host;
             port = entry.port;
             result = true;
@@ -182,14 +258,12 @@ bool NetClient::Notify(int event) {
     return ClientOf(window) == this;
 }
 
-void NetClient::OnResolved(WPARAM handle, LPARAM lParam) {
-    if (reinterpret_cast<HANDLE>(handle) != m_lookup) return;
-    m_lookup = nullptr;
+void NetClient::OnResolved(const HostLookup& lookup, LPARAM lParam) {
     if (WSAGETASYNCERROR(lParam) != 0) {
         ZLOG(LogError, "Host lookup failed: " << WSAGETASYNCERROR(lParam));
         return;
     }
-    const hostent* entry = reinterpret_cast<const hostent*>(m_hostEntry);
+    const hostent* entry = reinterpret_cast<const hostent*>(lookup.entry);
     if (!entry->h_addr_list || !entry->h_addr_list[0]) return;
     memcpy(&m_server.sin_addr, entry->h_addr_list[0], sizeof m_server.sin_addr);
     if (m_socket == INVALID_SOCKET) {
@@ -256,10 +330,8 @@ bool NetClient::OnSocketEvent(WORD event, WORD error) {
 LRESULT CALLBACK NetClient::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     NetClient* client = ClientOf(window);
     if (client) {
-        if (message == kResolvedMessage) {
-            client->OnResolved(wParam, lParam);
-        } else if (message == kSocketMessage && static_cast<SOCKET>(wParam) == client->m_socket &&
-                   client->m_socket != INVALID_SOCKET) {
+        if (message == kSocketMessage && static_cast<SOCKET>(wParam) == client->m_socket &&
+            client->m_socket != INVALID_SOCKET) {
             if (!client->OnSocketEvent(WSAGETSELECTEVENT(lParam), WSAGETSELECTERROR(lParam)))
                 return 0;  // deleted by its callback: the window is gone
         }

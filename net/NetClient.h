@@ -11,6 +11,7 @@
 #include <string>
 
 class NetClient;
+struct HostLookup;
 
 typedef void (*NetCallback)(NetClient* client, void* userData, int event);
 
@@ -34,20 +35,25 @@ public:
     NetClient(const NetClient&) = delete;
     NetClient& operator=(const NetClient&) = delete;
 
-    // Starts the host lookup; the connection follows asynchronously.
+    // Starts the host lookup; the connection follows asynchronously. A lookup that is still
+    // running when the client goes (or connects again) finishes on its own and is ignored.
     bool Connect(const char* host, unsigned short port);
     // Sends everything: what the socket does not take at once goes out as it drains.
     // The byte count taken over, or SOCKET_ERROR.
     int Send(const char* bytes, int length);
     // Reads what is waiting into the buffer (not terminated).
     NetReceived Receive();
+    // Whether everything given to Send went out before the socket closed.
+    bool SentAll() const { return m_pending.empty() && !m_lostUnsent; }
 
     // The user's proxy setting from Internet Settings; false when there is none to read.
+    // A setting that names no proxy for the web gives enabled = false.
     static bool GetProxy(bool& enabled, std::string& host, unsigned short& port);
 
 private:
+    friend struct HostLookup;
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void OnResolved(WPARAM handle, LPARAM lParam);
+    void OnResolved(const HostLookup& lookup, LPARAM lParam);
     // Returns false when the callback deleted the client.
     bool OnSocketEvent(WORD event, WORD error);
     bool Notify(int event);
@@ -66,9 +72,9 @@ private:
     bool m_ready = false;
     NetCallback m_callback;
     void* m_userData;
-    HANDLE m_lookup = nullptr;
-    char m_hostEntry[MAXGETHOSTSTRUCT];
+    HostLookup* m_lookup = nullptr;  // the running lookup; it owns itself (see NetClient.cpp)
     std::string m_pending;  // request bytes the socket has not taken yet
+    bool m_lostUnsent = false;  // the socket closed with some of them
 };
 
 // The steps both users of the client share.

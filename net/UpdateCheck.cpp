@@ -18,6 +18,8 @@ namespace {
 
 const char* const kUpdatePath = "/updates/zephyl_update.php";
 const UINT kTimerMs = 10000;
+// A server or proxy that never answers or never closes: the check ends 30 s after the press.
+const int kMostTicks = 3;
 
 const char* const kExceptionText = "UPDATE CLIENT EXCEPTION!";
 const char* const kExceptionCaption = "UpdateClient";
@@ -32,6 +34,8 @@ const char* const kFailedText =
 // State of the one check at a time.
 bool gProxyInUse = false;
 bool gDone = false;
+// A reply's box is up: the client is in use below it.
+bool gShowing = false;
 
 void CopyText(char* to, size_t size, const char* from) {
     strncpy(to, from, size - 1);
@@ -72,18 +76,29 @@ void UpdateCallback(NetClient* client, void* userData, int event) {
     }
     case kNetData: {
         std::string reply;
-        if (client && !gDone && ReceiveText(client, reply)) ShowReply(reply);
+        if (!client || gDone || !ReceiveText(client, reply)) break;
+        context->answered = true;
+        gShowing = true;
+        ShowReply(reply);
+        gShowing = false;
         break;
     }
     case kNetClosed:
         if (!gDone) EndCheck(client, context);
         break;
-    case kNetConnectFailed:
+    case kNetConnectFailed: {
         if (gDone) return;
+        bool answered = context->answered;
         EndCheck(client, context);
-        ZLOG(LogError, "Update check: no connection within " << kTimerMs << " ms");
+        // A server that answered but never closed has said what it had to say.
+        if (answered) {
+            ZLOG(LogError, "Update check: the server did not close the connection");
+            break;
+        }
+        ZLOG(LogError, "Update check: no answer in time");
         MessageBoxA(GetFocus(), kFailedText, kFailedCaption, MB_OK);
         break;
+    }
     default:
         break;
     }
@@ -110,7 +125,11 @@ bool CheckForUpdates(UpdateContext* context) {
 
 void CALLBACK UpdateTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) {
     UpdateContext& context = TheUpdateContext();
-    if (context.connected || !context.client) return;
+    if (!context.client) return;
+    ++context.ticks;
+    if (context.connected && context.ticks < kMostTicks) return;
+    // The user is reading a reply's box: the check ends with the next tick at the earliest.
+    if (gShowing) return;
     // Killed before the box: its message loop would run this procedure again.
     KillTimer(nullptr, timerId);
     if (context.timer == timerId) context.timer = 0;
@@ -129,5 +148,7 @@ void StartUpdateCheck() {
     CopyText(context.path, sizeof context.path, kUpdatePath);
     CopyText(context.version, sizeof context.version, kVersionText);
     context.connected = false;
+    context.ticks = 0;
+    context.answered = false;
     if (CheckForUpdates(&context)) context.timer = SetTimer(nullptr, 0, kTimerMs, UpdateTimerProc);
 }

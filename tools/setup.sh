@@ -9,7 +9,7 @@ wine wine32:i386 wine64 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
 xvfb xauth x11-utils xdotool imagemagick
 xserver-xorg-video-dummy x11-xserver-utils nsis
 pulseaudio pulseaudio-utils libpulse0:i386 libasound2-plugins:i386 sox libsox-fmt-all vorbis-tools
-libstb-dev fonts-dancingscript python3
+libstb-dev fonts-dancingscript python3 iproute2
 fonts-urw-base35 fontforge-nox python3-fonttools"
 
 as_root() {

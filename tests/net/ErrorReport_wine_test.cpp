@@ -31,12 +31,22 @@ std::string LoginName() {
     return name;
 }
 
-// A log of about 100 KB naming the user's folders and login (once in capitals), with the
-// characters a form must escape and some that are not ASCII.
-std::string LogFor(const std::string& profile, const std::string& profileInCapitals, const std::string& login) {
+std::string ShortPath(const std::string& path) {
+    char shortPath[MAX_PATH] = {};
+    DWORD n = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+    return n > 0 && n < sizeof shortPath ? shortPath : path;
+}
+
+// A log of about 100 KB naming the user's folders (long, in capitals and short) and login
+// (in a path, and as an ordinary word that stays), with the characters a form must escape
+// and some that are not ASCII.
+std::string LogFor(const std::string& profile, const std::string& profileInCapitals, const std::string& shortProfile,
+                   const std::string& loginInPath, const std::string& login) {
     std::string log = "---- Log begins ----\r\n";
     log += "I      Main.cpp[0203]12/06 16:58:31 Path: " + profile + "\\AppData\\Roaming\\Telmoro\\Zephyl\\\r\n";
-    log += "I     Music.cpp[0120]12/06 16:58:32 Playlist " + profileInCapitals + "\\Music\\" + login + ".M3U\r\n";
+    log += "I      Main.cpp[0204]12/06 16:58:31 Short: " + shortProfile + "\\LOCALS~1\\Temp\r\n";
+    log += "I     Music.cpp[0120]12/06 16:58:32 Playlist " + profileInCapitals + "\\Music\\" + loginInPath + ".M3U\r\n";
+    log += "I     Music.cpp[0121]12/06 16:58:32 Other list D:\\Lists\\" + loginInPath + "\\mix.m3u\r\n";
     log += "E     Scene.cpp[0042]12/06 16:58:33 odd: a&b=c 100% + more %41 caf\xE9 \xFC\xDF \xC3\xA9 <tag>\r\n";
     while (log.size() < 100 * 1024)
         log += "I     Scene.cpp[0200]12/06 16:58:34 frame text, nothing personal here 0123456789\r\n";
@@ -65,6 +75,19 @@ std::vector<std::string> StaticTexts(HWND dialog) {
     return texts;
 }
 
+// The box that tells how a report went: any message box of the process but the offer and
+// the comments dialog.
+bool WaitForOutcome(DWORD pid, HWND offer, DWORD ms, wt::MessageBoxInfo& box) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        for (HWND w : nt::VisibleDialogs(pid))
+            if (w != offer && !GetDlgItem(w, kCommentsEdit) && GetDlgItem(w, 0xFFFF) && wt::ReadMessageBox(w, box))
+                return true;
+        if (GetTickCount() - start >= ms) return false;
+        Sleep(50);
+    }
+}
+
 // The comments dialog: the one with the comments box.
 HWND WaitForCommentsDialog(DWORD pid, DWORD ms) {
     DWORD start = GetTickCount();
@@ -90,8 +113,8 @@ protected:
         std::string profile = ProfileFolder(), login = LoginName();
         ASSERT_FALSE(profile.empty());
         ASSERT_FALSE(login.empty());
-        log_ = LogFor(profile, Upper(profile), login);
-        sent_ = LogFor("<profile>", "<profile>", "<user>");
+        log_ = LogFor(profile, Upper(profile), ShortPath(profile), login, login);
+        sent_ = LogFor("<profile>", "<profile>", "<profile>", "<user>", login);
         std::string folder = wt::UserDataFolder();
         CreateDirectoryA(folder.substr(0, folder.size() - 8).c_str(), nullptr);  // ...\Telmoro
         CreateDirectoryA(folder.c_str(), nullptr);
@@ -164,15 +187,6 @@ TEST_F(ErrorReport, SendsTheAnonymisedLogAndTheCommentsAndOffersTheSolution) {
 
     const std::string comments = "It crashed & burned = 100% + more\r\nSecond line: caf\xE9";
     SendWithComments(offer, comments);
-    wt::MessageBoxInfo thanks;
-    ASSERT_TRUE(nt::WaitForBox(program_.Id(), kThanksCaption, 10000, thanks));
-    EXPECT_EQ(thanks.text, std::string("Thank you! We will do our best to resolve this issue.\n\n"
-                                       "This report is anonymous so if this problem\n"
-                                       "continues and you need further support,\n"
-                                       "please do not hesitate to get in touch with\n"
-                                       "our Technical Support department either via\n"
-                                       "e-mail or through our online forums.\n\n"
-                                       "Our web address is: http://") + kVendorHost);
     ASSERT_TRUE(server_.WaitForRequest(1, 15000));
 
     // The server decodes the form and gets the log, minus the names, and the comments.
@@ -194,7 +208,7 @@ TEST_F(ErrorReport, SendsTheAnonymisedLogAndTheCommentsAndOffersTheSolution) {
     EXPECT_EQ(server_.Extra(1), "") << "nothing follows the body";
     EXPECT_EQ(raw.find(LoginName() + ".M3U"), std::string::npos);
 
-    // The reply's link: the suggested solution, opened on Yes.
+    // The reply's link: the suggested solution, opened on Yes, while the report is on its way.
     wt::MessageBoxInfo solution;
     ASSERT_TRUE(nt::WaitForBox(program_.Id(), kSolutionCaption, 10000, solution));
     EXPECT_EQ(solution.text, "There appears to be a suggested solution\nto the problem that caused the error.\n\n"
@@ -203,11 +217,98 @@ TEST_F(ErrorReport, SendsTheAnonymisedLogAndTheCommentsAndOffersTheSolution) {
     ASSERT_TRUE(catcher_.WaitForOpened(1, 10000));
     EXPECT_EQ(catcher_.Opened(), std::vector<std::string>{"http://www.telmoro.com/fix/42"});
 
+    // Delivered: the thanks.
+    wt::MessageBoxInfo thanks;
+    ASSERT_TRUE(nt::WaitForBox(program_.Id(), kThanksCaption, 20000, thanks));
+    EXPECT_EQ(thanks.text, std::string("Thank you! We will do our best to resolve this issue.\n\n"
+                                       "This report is anonymous so if this problem\n"
+                                       "continues and you need further support,\n"
+                                       "please do not hesitate to get in touch with\n"
+                                       "our Technical Support department either via\n"
+                                       "e-mail or through our online forums.\n\n"
+                                       "Our web address is: http://") + kVendorHost);
     wt::PressOk(thanks.window);
     EXPECT_TRUE(program_.WaitExit(20000));
     EXPECT_FALSE(wt::FileExists(wt::UserDataFolder() + "ZephylReport.txt")) << "the shown copy is removed";
     EXPECT_EQ(ShowBugReport(), 1u);
     EXPECT_EQ(server_.RequestCount(), 1);
+}
+
+TEST_F(ErrorReport, TheUserIsToldOnlyOnceTheReportHasArrivedOrFailed) {
+    const std::string kFailedText = "Error reporting error!";
+    const struct {
+        const char* name;
+        double delay;   // before the server answers
+        bool listening;
+        bool delivered;
+    } cases[] = {
+        {"a slow server", 3, true, true},
+        {"a server that never answers", 90, true, false},
+        {"nothing listening", 0, false, false},
+    };
+    int requests = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CrashFlag", 1);
+        ASSERT_TRUE(wt::WriteFile(wt::LogPath(), log_));  // the last run began a log of its own
+        server_.SetReply("HTTP/1.0 200 OK\r\n\r\nreceived", c.delay);
+        std::unique_ptr<nt::ProxySetting> closed;
+        if (!c.listening) closed.reset(new nt::ProxySetting("http=127.0.0.1:" + std::to_string(nt::ClosedPort())));
+        HWND offer = StartOffer();
+        ASSERT_NE(offer, nullptr);
+        DWORD start = GetTickCount();
+        SendWithComments(offer, c.name);
+        wt::MessageBoxInfo box;
+        ASSERT_TRUE(WaitForOutcome(program_.Id(), offer, 60000, box));
+        if (c.delivered) {
+            EXPECT_EQ(box.caption, kThanksCaption);
+            EXPECT_EQ(server_.RequestCount(), requests + 1) << "the thanks come after the server has the report";
+            EXPECT_GE(GetTickCount() - start, 2500u) << "and after it answered";
+        } else {
+            EXPECT_EQ(box.text, kFailedText);
+            EXPECT_NE(box.caption, kThanksCaption);
+        }
+        // A quick OK ends the program; nothing is cut short by it.
+        wt::PressOk(box.window);
+        ASSERT_TRUE(program_.WaitExit(20000));
+        if (c.listening) {
+            ASSERT_TRUE(server_.WaitForRequest(++requests, 1000));
+            EXPECT_TRUE(server_.Field(requests, "logData") == sent_);
+            EXPECT_EQ(server_.Field(requests, "comments"), c.name);
+        }
+        EXPECT_EQ(server_.RequestCount(), requests);
+    }
+}
+
+TEST_F(ErrorReport, TwoReportsOfferedInOneStartAreBothDelivered) {
+    // A failed run and a crash remembered together: two offers, one after the other.
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CriticalError", 2);
+    server_.SetReply("HTTP/1.0 200 OK\r\n\r\n<a href=\"http://www.telmoro.com/fix/7\">fix</a>", 1);
+    ASSERT_TRUE(program_.Start(install_ + "ZephylSaver.scr", "/x"));
+    HWND previous = nullptr;
+    for (const char* comments : {"first report", "second report"}) {
+        SCOPED_TRACE(comments);
+        HWND offer = nullptr;
+        for (int i = 0; i < 400 && !offer; ++i, Sleep(50)) {
+            HWND found = nt::WaitForDialog(program_.Id(), kOfferTitle, 50);
+            if (found != previous) offer = found;
+        }
+        ASSERT_NE(offer, nullptr);
+        previous = offer;
+        SendWithComments(offer, comments);
+        wt::MessageBoxInfo solution, thanks;
+        ASSERT_TRUE(nt::WaitForBox(program_.Id(), kSolutionCaption, 20000, solution));
+        nt::Press(solution.window, IDNO);
+        ASSERT_TRUE(nt::WaitForBox(program_.Id(), kThanksCaption, 20000, thanks));
+        wt::PressOk(thanks.window);
+        for (int i = 0; i < 200 && IsWindow(offer); ++i) Sleep(50);
+    }
+    EXPECT_TRUE(program_.WaitExit(20000));
+    ASSERT_EQ(server_.RequestCount(), 2);
+    EXPECT_EQ(server_.Field(1, "comments"), "first report");
+    EXPECT_EQ(server_.Field(2, "comments"), "second report");
+    EXPECT_TRUE(server_.Field(2, "logData") == sent_);
+    EXPECT_TRUE(catcher_.Opened().empty());
 }
 
 TEST_F(ErrorReport, DoNotShowAgainAndNoSendNothing) {

@@ -69,6 +69,8 @@ inline std::string CheckProxy(const std::string& value) {
     if (entry.host.find(';') != std::string::npos) return "host not cut at ';'";
     if (entry.host.find(':') != std::string::npos) return "host holds the port";
     if (entry.host.size() > value.size()) return "host longer than the value";
+    if (entry.host.find('/') != std::string::npos) return "host holds a scheme or a path";
+    if (entry.direct != entry.host.empty()) return "a proxy without a host, or a host not used";
     return "";
 }
 
@@ -96,11 +98,25 @@ inline std::string CheckReply(const std::string& reply) {
     return "";
 }
 
+// Whether `what` still stands in `text` where it ends a path part (and, with `wholePart`,
+// starts one).
+inline bool StillNamed(const std::string& text, const std::string& what, bool wholePart) {
+    if (what.empty()) return false;
+    for (size_t at = FindNoCase(text, what); at != std::string::npos; at = FindNoCase(text, what, at + 1)) {
+        size_t end = at + what.size();
+        bool starts = !wholePart || (at > 0 && (text[at - 1] == '\\' || text[at - 1] == '/'));
+        bool ends = end == text.size() || std::string("\\/.\"' \t\r\n;,)]>|").find(text[end]) != std::string::npos;
+        if (starts && ends) return true;
+    }
+    return false;
+}
+
 inline std::string CheckAnonymise(const std::string& text, const std::string& folder, const std::string& login) {
-    std::string out = Anonymise(text, folder, login);
+    std::string out = Anonymise(text, {folder, "", login});
     std::string trimmed = folder;
     while (!trimmed.empty() && trimmed.back() == '\\') trimmed.pop_back();
-    if (trimmed.size() > 3 && FindNoCase(out, trimmed) != std::string::npos) return "the profile folder is still there";
+    if (trimmed.size() > 3 && StillNamed(out, trimmed, false)) return "the profile folder is still there";
+    if (StillNamed(out, login, true)) return "the login name is still a path part";
     return "";
 }
 

@@ -50,24 +50,37 @@ TEST(ParseProxyServer, RuleCutAndPort) {
     const struct {
         std::string value, host;
         unsigned port;
+        bool direct;
     } cases[] = {
-        {"http=proxy:8080;ftp=other:21", "proxy", 8080},
-        {"ftp=other:21;HTTP=Cache.Example:3128", "Cache.Example", 3128},
-        {"proxy", "proxy", 80},
-        {"127.0.0.1:8888", "127.0.0.1", 8888},
-        {"proxy;other:21", "proxy", 80},
-        {"proxy:", "proxy", 80},
-        {"proxy:0", "proxy", 80},
-        {"proxy:65535", "proxy", 65535},
-        {"proxy:65536", "proxy", 80},
-        {"proxy:99999999999999999999", "proxy", 80},
-        {"proxy:81abc", "proxy", 81},
-        {"", "", 80},
+        {"http=proxy:8080;ftp=other:21", "proxy", 8080, false},
+        {"ftp=other:21;HTTP=Cache.Example:3128", "Cache.Example", 3128, false},
+        {"proxy", "proxy", 80, false},
+        {"127.0.0.1:8888", "127.0.0.1", 8888, false},
+        {"proxy;other:21", "proxy", 80, false},
+        {"proxy:", "proxy", 80, false},
+        {"proxy:0", "proxy", 80, false},
+        {"proxy:65535", "proxy", 65535, false},
+        {"proxy:65536", "proxy", 80, false},
+        {"proxy:99999999999999999999", "proxy", 80, false},
+        {"proxy:81abc", "proxy", 81, false},
+        {"", "", 80, true},
+        // A scheme in front and a slash behind are no part of the host.
+        {"http://proxy:8080", "proxy", 8080, false},
+        {"HTTP://proxy:8080/", "proxy", 8080, false},
+        {"http://proxy", "proxy", 80, false},
+        {"http=http://proxy:3128;ftp=other:21", "proxy", 3128, false},
+        {" http = proxy:81 ; ftp=other:21", "proxy", 81, false},
+        // A per-protocol list without a web entry: straight to the server.
+        {"ftp=x:21;https=y:443", "", 80, true},
+        {"https=y:443", "", 80, true},
+        {"http=;ftp=x:21", "", 80, true},
+        {"socks=s:1080;proxy:82", "proxy", 82, false},
     };
     for (const auto& c : cases) {
         ProxyEntry entry = ParseProxyServer(c.value);
         EXPECT_EQ(entry.host, c.host) << c.value;
         EXPECT_EQ(entry.port, c.port) << c.value;
+        EXPECT_EQ(entry.direct, c.direct) << c.value;
     }
     std::string longHost(5000, 'h');
     EXPECT_EQ(ParseProxyServer("http=" + longHost + ":8080").host, longHost) << "any length is kept whole";
@@ -142,21 +155,34 @@ TEST(FindMessage, TagsInAnyCase) {
     }
 }
 
-TEST(Anonymise, ProfileFolderAndLoginName) {
-    const std::string folder = "C:\\Users\\Bob";
+TEST(Anonymise, ProfileFolderInBothFormsAndLoginNameAsAPathPart) {
+    const ReportIdentity bob = {"C:\\Documents and Settings\\Bob Smith", "C:\\DOCUME~1\\BOBSMI~1", "Bob"};
+    const ReportIdentity i = {"C:\\Users\\I", "C:\\Users\\I", "I"};
+    const ReportIdentity key = {"C:\\Users\\Key", "", "Key"};
     const struct {
+        const ReportIdentity& who;
         std::string text, sent;
     } cases[] = {
-        {"Path: c:\\users\\bob\\AppData\\Roaming\\Telmoro\\Zephyl\\ZephylLog.txt",
-         "Path: <profile>\\AppData\\Roaming\\Telmoro\\Zephyl\\ZephylLog.txt"},
-        {"Playlist D:\\Music\\Bob.M3U by bob", "Playlist D:\\Music\\<user>.M3U by <user>"},
-        {"bobcat kabob bob_x bob", "bobcat kabob bob_x <user>"},
-        {"nothing personal", "nothing personal"},
+        {bob, "Path: c:\\documents and settings\\bob smith\\Application Data\\Telmoro",
+         "Path: <profile>\\Application Data\\Telmoro"},
+        {bob, "Path: C:\\DOCUME~1\\BOBSMI~1\\APPLIC~1\\Telmoro", "Path: <profile>\\APPLIC~1\\Telmoro"},
+        {bob, "Temp C:\\DOCUME~1\\bobsmi~1\\LOCALS~1", "Temp <profile>\\LOCALS~1"},
+        {bob, "Mixed C:\\DOCUME~1\\Bob Smith\\x and E:\\old\\BOBSMI~1", "Mixed C:\\DOCUME~1\\<user>\\x and E:\\old\\<user>"},
+        {bob, "Playlist D:\\Music\\Bob.M3U by bob", "Playlist D:\\Music\\<user>.M3U by bob"},
+        {bob, "Share \\\\server\\bob\\files, \"D:/bob\"", "Share \\\\server\\<user>\\files, \"D:/<user>\""},
+        {bob, "bobcat kabob bob_x bob D:\\bobcat C:\\Documents and Settings\\Bobby\\x",
+         "bobcat kabob bob_x bob D:\\bobcat C:\\Documents and Settings\\Bobby\\x"},
+        {bob, "nothing personal", "nothing personal"},
+        {i, "I      Main.cpp[0203]12/06 16:58:31 Path: C:\\Users\\I\\AppData", "I      Main.cpp[0203]12/06 16:58:31 Path: <profile>\\AppData"},
+        {i, "I think I saw D:\\I\\x and D:/i", "I think I saw D:\\<user>\\x and D:/<user>"},
+        {i, "If it is Important, I.e. Ice", "If it is Important, I.e. Ice"},
+        {key, "Key pressed, KEY up, keyboard: key", "Key pressed, KEY up, keyboard: key"},
+        {key, "E:\\Key\\notes.txt C:\\users\\key\\x", "E:\\<user>\\notes.txt <profile>\\x"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Anonymise(c.text, folder, "Bob"), c.sent) << c.text;
-    EXPECT_EQ(Anonymise("C:\\Users\\Bob\\x", "C:\\Users\\Bob\\", ""), "<profile>\\x") << "a trailing backslash";
-    EXPECT_EQ(Anonymise("C:\\x", "C:\\", ""), "C:\\x") << "a drive is no profile folder";
-    EXPECT_EQ(Anonymise("abc", "", ""), "abc");
+    for (const auto& c : cases) EXPECT_EQ(Anonymise(c.text, c.who), c.sent) << c.text;
+    EXPECT_EQ(Anonymise("C:\\Users\\Bob\\x", {"C:\\Users\\Bob\\", "", ""}), "<profile>\\x") << "a trailing backslash";
+    EXPECT_EQ(Anonymise("C:\\x", {"C:\\", "C:", ""}), "C:\\x") << "a drive is no profile folder";
+    EXPECT_EQ(Anonymise("abc", {}), "abc");
 }
 
 }  // namespace

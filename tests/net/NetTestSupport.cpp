@@ -67,9 +67,10 @@ bool VendorServer::Start(int lifetimeSeconds) {
     return false;
 }
 
-void VendorServer::SetReply(const std::string& reply, double delaySeconds) {
+void VendorServer::SetReply(const std::string& reply, double delaySeconds, double holdSeconds) {
     wt::WriteFile(m_folder + "reply", reply);
     wt::WriteFile(m_folder + "delay", std::to_string(delaySeconds));
+    wt::WriteFile(m_folder + "hold", std::to_string(holdSeconds));
 }
 
 std::string VendorServer::File(int number, const std::string& suffix) const {
@@ -106,6 +107,46 @@ ProxySetting::ProxySetting(const std::string& server) {
 ProxySetting::~ProxySetting() {
     wt::WriteDword(HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable", 0);
     wt::DeleteValue(HKEY_CURRENT_USER, kInternetSettings, "ProxyServer");
+}
+
+std::string LateResolverFolder() { return TempFolder("zephyl-resolver"); }
+
+bool RunWithLateResolver(const std::string& test, double dnsDelaySeconds, DWORD ms, int& exitCode,
+                         std::string& output) {
+    std::string folder = LateResolverFolder();
+    ClearFolder(folder);
+    std::string unixFolder = wt::UnixPath(folder);
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string unixSelf = wt::UnixPath(self);
+    if (unixFolder.empty() || unixSelf.empty()) return false;
+    int seconds = int(ms / 1000) + 10;
+    wt::WriteFile(folder + "resolv.conf", "nameserver 127.0.0.1\noptions timeout:60 attempts:1\n");
+    wt::WriteFile(folder + "dns-delay", std::to_string(dnsDelaySeconds));
+    // Only the namespace sees the name server and the replaced resolv.conf.
+    std::string script = std::string(ZEPHYL_SOURCE_DIR) + "/tests/net/vendor_server.py";
+    wt::WriteFile(folder + "run.sh",
+                  "cd '" + unixFolder + "' || exit 1\n"
+                  "ip link set lo up && mount --bind resolv.conf /etc/resolv.conf || { echo 99 > rc; exit 1; }\n"
+                  "python3 '" + script + "' . " + std::to_string(seconds) + " --dns </dev/null >/dev/null 2>&1 &\n"
+                  "while [ ! -f port ]; do sleep 0.1; done\n"
+                  "ZEPHYL_LATE_RESOLVER=1 WINEDEBUG=warn+heap timeout " + std::to_string(seconds) + " wine '" +
+                      unixSelf + "' --gtest_filter=" + test + " </dev/null >output 2>&1\n"
+                  "echo $? > rc.tmp; mv rc.tmp rc; touch stop\n");
+    HANDLE process = nullptr;
+    if (!wt::RunUnix("exec timeout " + std::to_string(seconds + 10) + " unshare -n -m sh '" + unixFolder +
+                         "run.sh' </dev/null >/dev/null 2>&1",
+                     &process))
+        return false;
+    if (process) CloseHandle(process);
+    DWORD start = GetTickCount();
+    while (!wt::FileExists(folder + "rc")) {
+        if (GetTickCount() - start >= ms) return false;
+        Sleep(100);
+    }
+    exitCode = atoi(wt::ReadFile(folder + "rc").c_str());
+    output = wt::ReadFile(folder + "output");
+    return true;
 }
 
 unsigned short ClosedPort() {

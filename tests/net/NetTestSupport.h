@@ -22,8 +22,9 @@ public:
 
     bool Start(int lifetimeSeconds = 240);
     unsigned short Port() const { return m_port; }
-    // The answer to the next requests; "\n--8<--\n" in it splits it into pieces.
-    void SetReply(const std::string& reply, double delaySeconds = 0);
+    // The answer to the next requests; "\n--8<--\n" in it splits it into pieces. The
+    // connection stays open `holdSeconds` after it.
+    void SetReply(const std::string& reply, double delaySeconds = 0, double holdSeconds = 0);
     // Waits until request `number` (from 1) has been received whole.
     bool WaitForRequest(int number, DWORD ms) const;
     int RequestCount() const;
@@ -47,6 +48,15 @@ public:
     ProxySetting(const ProxySetting&) = delete;
     ProxySetting& operator=(const ProxySetting&) = delete;
 };
+
+// Runs this test program again, filtered to `test` and with ZEPHYL_LATE_RESOLVER set, in a
+// network namespace of its own whose one name server (vendor_server.py --dns) answers every
+// lookup with 127.0.0.1 after `dnsDelaySeconds`, with Wine's checks of freed heap blocks on.
+// True when it ended within `ms`; its exit code and output in `exitCode` and `output`.
+bool RunWithLateResolver(const std::string& test, double dnsDelaySeconds, DWORD ms, int& exitCode,
+                         std::string& output);
+// The name server's folder, as both runs see it (trailing backslash).
+std::string LateResolverFolder();
 
 // A loopback port where nothing listens.
 unsigned short ClosedPort();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -167,6 +168,106 @@ TEST_F(UpdateCheck, ConnectedInTimeTheTimerDoesNothingAndASecondPressIsIgnored) 
     EXPECT_EQ(box.text, "again");
     wt::PressOk(box.window);
     EXPECT_TRUE(CheckEnded(10000));
+}
+
+TEST_F(UpdateCheck, AServerThatNeverFinishesEndsTheCheckThirtySecondsAfterThePress) {
+    const struct {
+        const char* name;
+        double delay, hold;   // before the reply; after it, with the connection open
+        const char* note;     // shown from the reply, or null
+        bool failureBox;      // "Could not connect" at the end
+    } cases[] = {
+        {"connected, never answers", 90, 0, nullptr, true},
+        {"answers, never closes", 0, 90, "up to date", false},
+    };
+    int request = 0;
+    std::unique_ptr<DialogThread> dialog;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_.SetReply("<msg>up to date</msg>", c.delay, c.hold);
+        DWORD start = GetTickCount();
+        if (dialog)
+            dialog->PressAgain();
+        else
+            dialog.reset(new DialogThread);
+        ASSERT_TRUE(server_.WaitForRequest(++request, 10000));
+        wt::MessageBoxInfo box;
+        if (c.note) {
+            ASSERT_TRUE(nt::WaitForBox(pid_, kNote, 10000, box));
+            EXPECT_EQ(box.text, c.note);
+            wt::PressOk(box.window);
+        }
+        if (c.failureBox) {
+            ASSERT_TRUE(nt::WaitForBox(pid_, kFailed, 60000, box));
+            EXPECT_GE(GetTickCount() - start, 25000u) << "a connected check is not cut at the first tick";
+            EXPECT_EQ(box.text, "Unable to connect to check for updates.\nMake sure you are connected to the "
+                                "internet.\n(Connection failed)");
+            wt::PressOk(box.window);
+        }
+        ASSERT_TRUE(CheckEnded(60000));
+        EXPECT_GE(GetTickCount() - start, 25000u);
+        Sleep(300);
+        EXPECT_TRUE(nt::VisibleDialogs(pid_).empty()) << "no other box";
+    }
+    // The button works again.
+    server_.SetReply("<msg>again</msg>");
+    dialog->PressAgain();
+    ASSERT_TRUE(server_.WaitForRequest(++request, 10000));
+    wt::MessageBoxInfo box;
+    ASSERT_TRUE(nt::WaitForBox(pid_, kNote, 10000, box));
+    EXPECT_EQ(box.text, "again");
+    wt::PressOk(box.window);
+    EXPECT_TRUE(CheckEnded(10000));
+}
+
+TEST_F(UpdateCheck, ProxyWrittenAsAnAddressIsReached) {
+    nt::ProxySetting address("http://127.0.0.1:" + std::to_string(server_.Port()) + "/");
+    server_.SetReply("<msg>through the proxy</msg>");
+    DialogThread dialog;
+    ASSERT_TRUE(server_.WaitForRequest(1, 10000));
+    wt::MessageBoxInfo box;
+    ASSERT_TRUE(nt::WaitForBox(pid_, kNote, 10000, box));
+    EXPECT_EQ(box.text, "through the proxy");
+    wt::PressOk(box.window);
+    EXPECT_TRUE(CheckEnded(10000));
+    std::string raw = server_.Raw(1);
+    EXPECT_EQ(raw.substr(0, raw.find("\r\n")), std::string("POST http://") + kVendorHost + "/updates/zephyl_update.php HTTP/1.0");
+}
+
+// Run by the next test, in a network namespace whose name server answers 20 s late: the
+// check's timer deletes its client while the lookup still runs, and the late answer must
+// not land in a freed block (Wine's heap checks freed blocks in that run).
+TEST(LateHostLookup, InTheSlowResolversNamespace) {
+    if (!getenv("ZEPHYL_LATE_RESOLVER")) GTEST_SKIP() << "started by LateHostLookup.WritesNothingAfterTheCheckEnded";
+    const std::string folder = nt::LateResolverFolder();
+    const DWORD pid = GetCurrentProcessId();
+    nt::ProxySetting proxy("http=late.zephyl.test:80");
+    DialogThread dialog;
+    wt::MessageBoxInfo box;
+    ASSERT_TRUE(nt::WaitForBox(pid, kFailed, 30000, box));
+    EXPECT_FALSE(wt::FileExists(folder + "dns-answered")) << "the lookup was still running when the check ended";
+    wt::PressOk(box.window);
+    ASSERT_TRUE(CheckEnded(5000));
+    DWORD start = GetTickCount();
+    while (!wt::FileExists(folder + "dns-answered") && GetTickCount() - start < 60000) Sleep(50);
+    ASSERT_TRUE(wt::FileExists(folder + "dns-answered"));
+    // The dialog's thread serves the late answer meanwhile.
+    for (int i = 0; i < 200 && FindWindowExA(HWND_MESSAGE, nullptr, "netlookup", nullptr); ++i) Sleep(50);
+    wt::PumpFor(1000);
+    HANDLE heaps[256];
+    DWORD count = GetProcessHeaps(256, heaps);
+    ASSERT_GT(count, 0u);
+    for (DWORD i = 0; i < count && i < 256; ++i)
+        EXPECT_TRUE(HeapValidate(heaps[i], 0, nullptr)) << "heap " << i << ": a freed block was written to";
+}
+
+TEST(LateHostLookup, WritesNothingAfterTheCheckEnded) {
+    int exitCode = -1;
+    std::string output;
+    ASSERT_TRUE(nt::RunWithLateResolver("LateHostLookup.InTheSlowResolversNamespace", 20, 180000, exitCode, output))
+        << output;
+    EXPECT_EQ(exitCode, 0) << output;
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
 }
 
 TEST_F(UpdateCheck, FromTheSettingsDialogOfTheProgram) {
