@@ -258,6 +258,8 @@ Section "Zephyl Saver"
     RMDir /REBOOTOK "${STAGING_DIR}"
     StrCpy $R9 "${STAGING_DIR}\ZephylSaver.scr"
   ${Else}
+    ; An update an earlier silent install left for a start of Windows that never came.
+    RMDir /r "${STAGING_DIR}"
     SetOutPath "$INSTDIR"
     !insertmacro ZephylInstallFiles
     ; The screen saver the display settings list; it starts the one in the program folder.
@@ -367,6 +369,7 @@ Section "Uninstall"
     RMDir /REBOOTOK "$INSTDIR"
     SetRebootFlag true
   ${Else}
+    RMDir /r "${STAGING_DIR}"
     !insertmacro ZephylRemoveFiles ""
     Delete "$SYSDIR\${FORWARDER_NAME}"
     Delete "$INSTDIR\Uninstall.exe"
