@@ -53,6 +53,8 @@ function(zephyl_unit_test name)
     target_link_options(${name} PRIVATE -static)
   endif()
   add_test(NAME ${name} COMMAND ${name})
+  # "ctest -L unit" runs these alone (natively on Windows, for one).
+  set_tests_properties(${name} PROPERTIES LABELS unit)
   if(WIN32)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine TIMEOUT 300)
   else()

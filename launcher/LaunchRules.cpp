@@ -16,7 +16,7 @@ bool BuildSaverPath(const std::string& folder, std::string& path) {
     return true;
 }
 
-bool ShouldWait(const char* commandLine) {
+char SwitchLetter(const char* commandLine) {
     const char* p = commandLine ? commandLine : "";
     if (*p == '"') {
         ++p;
@@ -27,14 +27,21 @@ bool ShouldWait(const char* commandLine) {
     if (*p) ++p;
     while (*p == ' ') ++p;
     if (*p == '-' || *p == '/') ++p;
-    switch (*p) {
+    return (*p >= 'A' && *p <= 'Z') ? static_cast<char>(*p - 'A' + 'a') : *p;
+}
+
+bool ShouldWait(const char* commandLine) {
+    switch (SwitchLetter(commandLine)) {
     case '\0':
     case 's':
-    case 'S':
     case 'c':
-    case 'C':
         return true;
     default:
         return false;
     }
+}
+
+bool ForwarderReportsMissingSaver(const char* commandLine) {
+    const char letter = SwitchLetter(commandLine);
+    return letter != 'p' && letter != 'l';
 }

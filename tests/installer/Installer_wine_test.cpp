@@ -1,8 +1,11 @@
 // Runs the real dist/ZephylSaverSetup.exe silently under Wine and compares the machine
-// before and after: exactly the product's files, registry values, Start-menu entry and
-// chk.sum appear; the installed screen saver runs through its launcher and checks its files
-// after a crash; the silent uninstaller takes all of it away again and leaves the user's
-// other data alone.
+// before and after: exactly the product's files, registry values, Start-menu entry,
+// chk.sum and the forwarding screen saver of the system folder appear; the installed screen
+// saver runs through its launcher and through the forwarder and checks its files after a
+// crash; the silent uninstaller takes all of it away again and leaves the user's other data
+// alone. Installing over a running screen saver asks first, or, silently, replaces the
+// whole set at the next start of Windows; installing over an older version leaves exactly
+// the new set and the users' data.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -26,6 +29,12 @@ using wt::WaitForLog;
 const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zephyl Saver";
 const char* const kDesktopKey = "Control Panel\\Desktop";
 const char* const kOtherKey = "Software\\Telmoro\\Other Product";
+const char* const kSessionKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char* const kPendingValue = "PendingFileRenameOperations";
+const char* const kForwarderName = "Zephyl Saver.scr";
+const char* const kRunningText =
+    "Zephyl Saver is running, as your screen saver or as the preview of the Screen Saver Settings.\n\n"
+    "End the screen saver and close the Screen Saver Settings, then click Retry.";
 const DWORD kSetupMs = 120000;
 const DWORD kStartMs = 60000;
 
@@ -87,6 +96,21 @@ std::vector<std::string> Added(const std::set<std::string>& before, const std::s
     return added;
 }
 
+bool IsWow64() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+// Where the display settings find the forwarder: SysWOW64 on 64-bit Windows.
+std::string ForwarderPath() {
+    return wt::WindowsFolder() + (IsWow64() ? "SysWOW64\\" : "System32\\") + kForwarderName;
+}
+
+std::string WithoutCr(std::string s) {
+    s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
+    return s;
+}
+
 std::string Join(const std::vector<std::string>& items) {
     std::string s;
     for (const std::string& item : items) s += "  " + item + "\n";
@@ -128,6 +152,73 @@ bool WaitForUninstallEnd(DWORD ms) {
     for (DWORD start = GetTickCount(); GetTickCount() - start < ms; PumpFor(100))
         if (!wt::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) return true;
     return false;
+}
+
+// The display settings' three uses of the forwarder: full screen, the preview (which they
+// end by terminating the forwarder) and the settings. Each runs the installed screen saver.
+void RunThroughTheForwarder(const std::string& installFolder) {
+    const std::string forwarder = ForwarderPath();
+    const std::string saverPath = "Path: " + installFolder + "ZephylSaver.scr";
+    {
+        SCOPED_TRACE("/s");
+        DeleteFileA(wt::LogPath().c_str());
+        wt::Process process;
+        ASSERT_TRUE(process.Start(forwarder, "/s"));
+        wt::Process saver;
+        ASSERT_TRUE(saver.Attach(wt::WaitForProcessNamed("ZephylSaver.scr", 20000)));
+        EXPECT_NE(nullptr, wt::WaitForWindow(saver.Id(), "ZephylSaver", kStartMs)) << LogText();
+        EXPECT_TRUE(WaitForLog("Entering main loop...", kStartMs)) << LogText();
+        PumpFor(500);
+        EXPECT_TRUE(process.Running()) << "the forwarder did not wait";
+        wt::PressKey(VK_ESCAPE);
+        EXPECT_TRUE(WaitExitPumping(saver, 20000)) << LogText();
+        EXPECT_TRUE(process.WaitExit(10000)) << "the forwarder outlived the screen saver";
+        EXPECT_NE(std::string::npos, LogText().find("Running in normal Screensaver mode.")) << LogText();
+        EXPECT_NE(std::string::npos, LogText().find(saverPath)) << LogText();
+    }
+    {
+        SCOPED_TRACE("/p");
+        DeleteFileA(wt::LogPath().c_str());
+        HWND host = CreateWindowExA(0, "STATIC", "Screen Saver Settings", WS_POPUP | WS_VISIBLE, 200, 200, 152, 112,
+                                    nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(nullptr, host);
+        wt::Process process;
+        ASSERT_TRUE(process.Start(forwarder, "/p " + std::to_string(reinterpret_cast<UINT_PTR>(host))));
+        wt::Process saver;
+        ASSERT_TRUE(saver.Attach(wt::WaitForProcessNamed("ZephylSaver.scr", 20000)));
+        HWND child = nullptr;
+        for (DWORD start = GetTickCount(); !child && GetTickCount() - start < kStartMs; PumpFor(50))
+            child = FindWindowExA(host, nullptr, "ZephylSaver", nullptr);
+        EXPECT_NE(nullptr, child) << LogText();
+        EXPECT_TRUE(WaitForLog("Entering main loop...", kStartMs)) << LogText();
+        EXPECT_TRUE(process.Running()) << "the forwarder did not wait for the preview";
+        // What the display settings do when the user picks another screen saver.
+        process.Kill();
+        EXPECT_TRUE(saver.WaitExit(1000)) << "the preview outlived its forwarder by more than a second";
+        PumpFor(200);
+        EXPECT_EQ(nullptr, FindWindowExA(host, nullptr, "ZephylSaver", nullptr));
+        EXPECT_NE(std::string::npos, LogText().find("Running in Preview mode.")) << LogText();
+        EXPECT_NE(std::string::npos, LogText().find(saverPath)) << LogText();
+        DestroyWindow(host);
+    }
+    {
+        SCOPED_TRACE("/c");
+        DeleteFileA(wt::LogPath().c_str());
+        wt::Process process;
+        ASSERT_TRUE(process.Start(forwarder, "/c"));
+        wt::Process saver;
+        ASSERT_TRUE(saver.Attach(wt::WaitForProcessNamed("ZephylSaver.scr", 20000)));
+        HWND dialog = wt::WaitForWindow(saver.Id(), "#32770", kStartMs);
+        ASSERT_NE(nullptr, dialog) << LogText();
+        PumpFor(500);
+        EXPECT_TRUE(process.Running()) << "the forwarder did not wait for the settings";
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(WaitExitPumping(saver, 20000));
+        EXPECT_TRUE(process.WaitExit(10000));
+        EXPECT_NE(std::string::npos, LogText().find("In config mode...Initializing dialog structures.")) << LogText();
+    }
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CrashFlag", 0);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "DoChecksum", 0);
 }
 
 TEST(Installer, SilentInstallAndUninstallChangeExactlyWhatIsOurs) {
@@ -176,6 +267,11 @@ TEST(Installer, SilentInstallAndUninstallChangeExactlyWhatIsOurs) {
     expected.push_back(Item(menuFolder));
     expected.push_back(Item(menuFolder + "Zephyl Saver Settings.lnk"));
     expected.push_back(Item(userFolder));
+    // This 32-bit test sees SysWOW64's files in System32 too.
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    expected.push_back(Item(std::string(system) + "\\" + kForwarderName));
+    if (IsWow64()) expected.push_back(Item(ForwarderPath()));
     std::sort(expected.begin(), expected.end());
     const std::vector<std::string> added = Added(before, Snapshot());
     EXPECT_EQ(Join(expected), Join(added));
@@ -184,6 +280,7 @@ TEST(Installer, SilentInstallAndUninstallChangeExactlyWhatIsOurs) {
     for (const std::string& name : ListedFiles(checkSumList))
         EXPECT_EQ(wt::ReadFile(dist + name), wt::ReadFile(installFolder + name)) << name;
     EXPECT_EQ(checkSumList, wt::ReadFile(wt::WindowsFolder() + "chk.sum"));
+    EXPECT_EQ(wt::ReadFile(dist + kForwarderName), wt::ReadFile(ForwarderPath()));
 
     const std::string folderValue = installFolder.substr(0, installFolder.size() - 1);
     EXPECT_EQ(folderValue, wt::ReadValue(HKEY_LOCAL_MACHINE, wt::kProductKey, "Install_Dir_Zephyl").AsString());
@@ -196,7 +293,9 @@ TEST(Installer, SilentInstallAndUninstallChangeExactlyWhatIsOurs) {
               wt::ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString").AsString());
     EXPECT_EQ(folderValue, wt::ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation").AsString());
     const std::string chosen = wt::ReadValue(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE").AsString();
-    EXPECT_EQ(Lower(installFolder + "ZephylSaver.scr"), Lower(LongPath(chosen)));
+    EXPECT_EQ(Lower(ForwarderPath()), Lower(LongPath(chosen)));
+
+    RunThroughTheForwarder(installFolder);
 
     // The installed screen saver, started through its launcher after a crash, finds its
     // files intact and runs.
@@ -253,6 +352,215 @@ TEST(Installer, SilentInstallAndUninstallChangeExactlyWhatIsOurs) {
     RemoveDirectoryA(otherFolder.c_str());
     // The tests that follow find the data folder an earlier start of the program made.
     if (hadUserFolder) SHCreateDirectoryExA(nullptr, userFolder.c_str(), nullptr);
+}
+
+// The strings of PendingFileRenameOperations: pairs of a file and its new name ("" to
+// delete it), as Windows carries them out at its next start.
+std::vector<std::string> PendingOperations() {
+    std::vector<std::string> items;
+    const wt::RegValue value = wt::ReadValue(HKEY_LOCAL_MACHINE, kSessionKey, kPendingValue);
+    std::string item;
+    for (uint8_t c : value.data) {
+        if (c) {
+            item.push_back(static_cast<char>(c));
+        } else {
+            items.push_back(item);
+            item.clear();
+        }
+    }
+    // A trailing pair of zeros ends the list.
+    while (!items.empty() && items.back().empty() && items.size() % 2) items.pop_back();
+    return items;
+}
+
+std::string WithoutPrefix(std::string path) {
+    if (!path.empty() && path[0] == '!') path.erase(0, 1);
+    if (path.compare(0, 4, "\\??\\") == 0) path.erase(0, 4);
+    return path;
+}
+
+// What the next start of Windows does with the registered operations.
+void Reboot() {
+    const std::vector<std::string> items = PendingOperations();
+    for (size_t i = 0; i + 1 < items.size(); i += 2) {
+        const std::string from = WithoutPrefix(items[i]);
+        if (items[i + 1].empty()) {
+            if (!DeleteFileA(from.c_str())) RemoveDirectoryA(from.c_str());
+        } else {
+            MoveFileExA(from.c_str(), WithoutPrefix(items[i + 1]).c_str(), MOVEFILE_REPLACE_EXISTING);
+        }
+    }
+    wt::DeleteValue(HKEY_LOCAL_MACHINE, kSessionKey, kPendingValue);
+}
+
+bool PendingRenameTo(const std::string& target) {
+    const std::vector<std::string> items = PendingOperations();
+    for (size_t i = 0; i + 1 < items.size(); i += 2)
+        if (Lower(WithoutPrefix(items[i + 1])) == Lower(target)) return true;
+    return false;
+}
+
+bool PendingDeleteOf(const std::string& path) {
+    const std::vector<std::string> items = PendingOperations();
+    for (size_t i = 0; i + 1 < items.size(); i += 2)
+        if (items[i + 1].empty() && Lower(WithoutPrefix(items[i])) == Lower(path)) return true;
+    return false;
+}
+
+// Clicks through the installer's pages (Next, Install, Finish), answers Yes to its question
+// and leaves the settings unopened at the end; false when it is still running after `ms`.
+bool ClickThroughSetup(wt::Process& setup, DWORD ms) {
+    for (DWORD start = GetTickCount(); setup.Running() && GetTickCount() - start < ms; PumpFor(300)) {
+        for (HWND window : wt::WindowsOf(setup.Id(), "#32770")) {
+            if (!IsWindowVisible(window)) continue;
+            // A message box keeps its text in the static control 0xFFFF.
+            if (GetDlgItem(window, 0xFFFF)) {
+                EXPECT_EQ(nullptr, GetDlgItem(window, IDRETRY)) << "asked to close the screen saver again";
+                if (!wt::PressButton(window, IDYES)) wt::PressOk(window);
+                continue;
+            }
+            HWND next = GetDlgItem(window, IDOK);
+            if (!next || !IsWindowEnabled(next)) continue;
+            HWND run = FindWindowExA(FindWindowExA(window, nullptr, "#32770", nullptr), nullptr, "Button",
+                                     "Open the Zephyl Saver settings");
+            if (run) SendMessageA(run, BM_SETCHECK, BST_UNCHECKED, 0);
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(next));
+        }
+    }
+    return !setup.Running();
+}
+
+// A full-screen run of the installed screen saver, music off, in its main loop.
+bool StartSaver(wt::Process& saver, const std::string& installFolder) {
+    return saver.Start(installFolder + "ZephylSaver.scr", "/s") &&
+           wt::WaitForWindow(saver.Id(), "ZephylSaver", kStartMs) && WaitForLog("Entering main loop...", kStartMs);
+}
+
+void EndSaver(wt::Process& saver) {
+    saver.Kill();
+    saver.WaitExit(20000);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "CrashFlag", 0);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "DoChecksum", 0);
+}
+
+TEST(Installer, InstallOverARunningOlderVersionAsksOrWaitsForTheRebootAndKeepsTheUsersData) {
+    wt::ResetProductState(true);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "PlayMusic", 0);
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowQuotes", 0);
+    wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "DispModeWidth", "0");
+    wt::DeleteValue(HKEY_LOCAL_MACHINE, kSessionKey, kPendingValue);
+    const std::string dist = wt::DistFolder();
+    const std::string checkSumList = wt::ReadFile(dist + "chk.sum");
+    {
+        wt::Process setup;
+        ASSERT_TRUE(setup.Start(dist + "ZephylSaverSetup.exe", "/S"));
+        ASSERT_TRUE(setup.WaitExit(kSetupMs));
+    }
+    const std::string installFolder = Folder(CSIDL_PROGRAM_FILES) + "Zephyl Saver\\";
+    const std::string outside = Folder(CSIDL_PROGRAM_FILES) + "outside.txt";
+    // An older version: a file the new one does not have, listed in its chk.sum with a name
+    // that leads out of the folder, and an older file of the set. Each user's data.
+    auto makeOlderVersion = [&] {
+        ASSERT_TRUE(wt::WriteFile(installFolder + "Old Songs.bdl", "old"));
+        ASSERT_TRUE(wt::WriteFile(outside, "not ours"));
+        ASSERT_TRUE(wt::WriteFile(installFolder + "chk.sum",
+                                  checkSumList + std::string(64, '0') + "  Old Songs.bdl\r\n" +
+                                      std::string(64, '0') + "  ..\\outside.txt\n"));
+        ASSERT_TRUE(wt::WriteFile(installFolder + "CREDITS.txt", "older credits"));
+    };
+    makeOlderVersion();
+    wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "MusicVol", 37);
+    ASSERT_TRUE(wt::WriteFile(wt::UserPlaylist(), "#EXTM3U\r\nC:\\song.ogg\r\n"));
+    auto expectTheNewSetAndTheUsersData = [&] {
+        for (const std::string& name : ListedFiles(checkSumList))
+            EXPECT_EQ(wt::ReadFile(dist + name), wt::ReadFile(installFolder + name)) << name;
+        EXPECT_EQ(checkSumList, wt::ReadFile(installFolder + "chk.sum"));
+        EXPECT_EQ(checkSumList, wt::ReadFile(wt::WindowsFolder() + "chk.sum"));
+        EXPECT_EQ(wt::ReadFile(dist + kForwarderName), wt::ReadFile(ForwarderPath()));
+        EXPECT_FALSE(wt::FileExists(installFolder + "Old Songs.bdl")) << "a file of the older version stayed";
+        EXPECT_FALSE(wt::FileExists(installFolder + "Update")) << "the update's folder stayed";
+        EXPECT_EQ("not ours", wt::ReadFile(outside));
+        EXPECT_EQ(37u, wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "MusicVol").AsDword());
+        EXPECT_EQ("#EXTM3U\r\nC:\\song.ogg\r\n", wt::ReadFile(wt::UserPlaylist()));
+        EXPECT_TRUE(wt::FileExists(wt::LogPath()));
+    };
+
+    // Interactive: the user is asked to close the screen saver, as often as it runs.
+    {
+        wt::Process saver;
+        ASSERT_TRUE(StartSaver(saver, installFolder)) << LogText();
+        wt::Process setup;
+        ASSERT_TRUE(setup.Start(dist + "ZephylSaverSetup.exe", ""));
+        for (int retry = 0; retry < 2; ++retry) {
+            wt::MessageBoxInfo box;
+            ASSERT_TRUE(wt::WaitForMessageBox(setup.Id(), kSetupMs, box));
+            EXPECT_EQ(kRunningText, WithoutCr(box.text));
+            EXPECT_NE(nullptr, GetDlgItem(box.window, IDCANCEL));
+            if (retry == 1) EndSaver(saver);
+            ASSERT_TRUE(wt::PressButton(box.window, IDRETRY));
+        }
+        EXPECT_EQ("older credits", wt::ReadFile(installFolder + "CREDITS.txt")) << "changed before the user agreed";
+        ASSERT_TRUE(ClickThroughSetup(setup, kSetupMs));
+        EXPECT_EQ(0u, wt::WaitForProcessNamed("ZephylSaver.scr", 2000)) << "the settings were opened";
+        expectTheNewSetAndTheUsersData();
+    }
+    // Cancel leaves everything as it was.
+    makeOlderVersion();
+    {
+        wt::Process saver;
+        ASSERT_TRUE(StartSaver(saver, installFolder)) << LogText();
+        wt::Process setup;
+        ASSERT_TRUE(setup.Start(dist + "ZephylSaverSetup.exe", ""));
+        wt::MessageBoxInfo box;
+        ASSERT_TRUE(wt::WaitForMessageBox(setup.Id(), kSetupMs, box));
+        ASSERT_TRUE(wt::PressButton(box.window, IDCANCEL));
+        EXPECT_TRUE(setup.WaitExit(20000));
+        EXPECT_EQ("older credits", wt::ReadFile(installFolder + "CREDITS.txt"));
+        EXPECT_TRUE(wt::FileExists(installFolder + "Old Songs.bdl"));
+        EndSaver(saver);
+    }
+    // Silent: nothing changes under the running screen saver; the whole set is registered
+    // to replace the old one at the next start of Windows.
+    {
+        wt::Process saver;
+        ASSERT_TRUE(StartSaver(saver, installFolder)) << LogText();
+        wt::Process setup;
+        ASSERT_TRUE(setup.Start(dist + "ZephylSaverSetup.exe", "/S"));
+        DWORD exitCode = 1;
+        ASSERT_TRUE(setup.WaitExit(kSetupMs, &exitCode));
+        EXPECT_EQ(0u, exitCode);
+        EXPECT_TRUE(saver.Running());
+        EXPECT_EQ("older credits", wt::ReadFile(installFolder + "CREDITS.txt")) << "half an update";
+        for (const std::string& name : ListedFiles(checkSumList))
+            EXPECT_TRUE(PendingRenameTo(installFolder + name)) << name;
+        EXPECT_TRUE(PendingRenameTo(installFolder + "chk.sum"));
+        EXPECT_TRUE(PendingRenameTo(wt::WindowsFolder() + "chk.sum"));
+        EXPECT_TRUE(PendingRenameTo(ForwarderPath()));
+        EndSaver(saver);
+        Reboot();
+        expectTheNewSetAndTheUsersData();
+    }
+    // A silent uninstall under a running screen saver removes its files at the next start;
+    // another screen saver the user chose stays chosen.
+    {
+        const std::string other = "C:\\Windows\\System32\\other.scr";
+        ASSERT_TRUE(wt::WriteString(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE", other));
+        wt::Process saver;
+        ASSERT_TRUE(StartSaver(saver, installFolder)) << LogText();
+        wt::Process process;
+        ASSERT_TRUE(process.Start(installFolder + "Uninstall.exe", "/S"));
+        ASSERT_TRUE(process.WaitExit(kSetupMs));
+        ASSERT_TRUE(WaitForUninstallEnd(kSetupMs));
+        EXPECT_TRUE(PendingDeleteOf(installFolder + "ZephylSaver.scr"));
+        EXPECT_EQ(other, wt::ReadValue(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE").AsString());
+        EndSaver(saver);
+        Reboot();
+        EXPECT_FALSE(wt::FileExists(installFolder)) << "the program folder stayed";
+        EXPECT_FALSE(wt::FileExists(ForwarderPath()));
+        EXPECT_FALSE(wt::KeyExists(HKEY_LOCAL_MACHINE, wt::kProductKey));
+    }
+    wt::DeleteValue(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE");
+    DeleteFileA(outside.c_str());
 }
 
 }  // namespace

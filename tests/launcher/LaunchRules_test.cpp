@@ -1,5 +1,6 @@
 // The launcher's portable rules: the screen saver's path from the installation folder
-// (never longer than the launcher's buffer) and the wait decision from the command line.
+// (never longer than the launcher's buffer), the switch letter and the wait decision from
+// the command line, and when the forwarding screen saver reports a missing screen saver.
 #include "launcher/LaunchRules.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +63,39 @@ TEST(ShouldWait, CommandLines) {
     };
     for (const Case& c : cases) EXPECT_EQ(c.wait, ShouldWait(c.line)) << c.line;
     EXPECT_TRUE(ShouldWait(nullptr));
+}
+
+TEST(SwitchLetter, IsTheLowerCaseLetterAfterTheProgramPath) {
+    struct Case {
+        const char* line;
+        char letter;
+    };
+    const Case cases[] = {
+        {"\"C:\\Windows\\SysWOW64\\Zephyl Saver.scr\" /p 1234", 'p'},
+        {"C:\\WINDOWS\\SYSWOW64\\ZEPHYL~1.SCR /s", 's'},
+        {"C:\\WINDOWS\\SYSWOW64\\ZEPHYL~1.SCR /c:4567", 'c'},
+        {"ZEPHYL~1.SCR -L 99", 'l'},
+        {"ZEPHYL~1.SCR A 5", 'a'},
+        {"ZEPHYL~1.SCR", '\0'},
+        {"\"Zephyl Saver.scr\"", '\0'},
+        {"ZEPHYL~1.SCR //s", '/'},
+        {"", '\0'},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.letter, SwitchLetter(c.line)) << c.line;
+    EXPECT_EQ('\0', SwitchLetter(nullptr));
+}
+
+TEST(ForwarderReportsMissingSaver, EverywhereButInThePreview) {
+    struct Case {
+        const char* line;
+        bool reports;
+    };
+    const Case cases[] = {
+        {"ZEPHYL~1.SCR /p 1234", false}, {"ZEPHYL~1.SCR /P:1234", false}, {"ZEPHYL~1.SCR -l 5", false},
+        {"ZEPHYL~1.SCR /s", true},       {"ZEPHYL~1.SCR /c:77", true},    {"ZEPHYL~1.SCR", true},
+        {"ZEPHYL~1.SCR /a 5", true},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.reports, ForwarderReportsMissingSaver(c.line)) << c.line;
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // the command line it hands on, when it waits, and its one message when the screen saver
 // cannot be found. A stand-in program takes the screen saver's place where only the
 // launcher's own behaviour is looked at; the real screen saver runs full screen, as a
-// preview and in its settings mode.
+// preview and in its settings mode. The forwarding screen saver "Zephyl Saver.scr" hands on
+// its command line the same way, but waits in every mode, ends the screen saver when it is
+// ended itself, and keeps quiet about a missing screen saver in the preview.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -228,6 +230,60 @@ TEST_F(Launcher, WithoutArgumentsStartsTheSettingsAndReturnsOnlyWhenTheyAreOver)
     std::string log = LogText();
     EXPECT_NE(std::string::npos, log.find("In config mode...Initializing dialog structures.")) << log;
     EXPECT_NE(std::string::npos, log.find("Successfully exiting WinMain()")) << log;
+}
+
+TEST_F(Launcher, ForwarderHandsItsCommandLineOnAndWaitsInEveryMode) {
+    UseStandIn();
+    const std::string forwarder = m_folder + "Zephyl Saver.scr";
+    for (const char* args : {"/p 1234", "/s", "/c:77", "", "/l 5"}) {
+        SCOPED_TRACE(std::string("arguments \"") + args + "\"");
+        ResetEvent(m_release);
+        wt::Process process;
+        ASSERT_TRUE(process.Start(forwarder, args));
+        EXPECT_EQ("\"" + forwarder + "\"" + (*args ? std::string(" ") + args : std::string()), StandInCommandLine());
+        wt::Process started;
+        ASSERT_TRUE(started.Attach(wt::WaitForProcessNamed("ZephylSaver.scr", 10000)));
+        EXPECT_FALSE(process.WaitExit(1500)) << "did not wait for the screen saver";
+        SetEvent(m_release);
+        EXPECT_TRUE(started.WaitExit(10000));
+        DWORD exitCode = 1;
+        EXPECT_TRUE(process.WaitExit(10000, &exitCode)) << "still waiting after the screen saver ended";
+        EXPECT_EQ(0u, exitCode);
+    }
+}
+
+TEST_F(Launcher, EndingTheForwarderEndsTheScreenSaverAtOnce) {
+    UseStandIn();
+    wt::Process process;
+    ASSERT_TRUE(process.Start(m_folder + "Zephyl Saver.scr", "/p 1234"));
+    wt::Process started;
+    ASSERT_TRUE(started.Attach(wt::WaitForProcessNamed("ZephylSaver.scr", 10000)));
+    EXPECT_FALSE(started.WaitExit(1000));
+    process.Kill();
+    EXPECT_TRUE(started.WaitExit(1000)) << "the screen saver outlived its forwarder by more than a second";
+}
+
+TEST_F(Launcher, ForwarderReportsAMissingScreenSaverButNotInThePreview) {
+    wt::DeleteValue(HKEY_LOCAL_MACHINE, wt::kProductKey, kInstallDirValue);
+    for (const char* args : {"/s", "/c", "/p 1234", "/l 5"}) {
+        SCOPED_TRACE(args);
+        const bool preview = args[1] == 'p' || args[1] == 'l';
+        wt::Process process;
+        ASSERT_TRUE(process.Start(m_folder + "Zephyl Saver.scr", args));
+        wt::MessageBoxInfo box;
+        if (preview) {
+            DWORD exitCode = 1;
+            // A message box would keep it running.
+            EXPECT_TRUE(process.WaitExit(20000, &exitCode)) << "a message box in the preview";
+            EXPECT_EQ(0u, exitCode);
+            continue;
+        }
+        ASSERT_TRUE(wt::WaitForMessageBox(process.Id(), 20000, box));
+        EXPECT_EQ("Error!", box.caption);
+        EXPECT_EQ("Cannot find screensaver!", box.text);
+        wt::PressOk(box.window);
+        EXPECT_TRUE(process.WaitExit(10000));
+    }
 }
 
 }  // namespace

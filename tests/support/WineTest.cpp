@@ -229,16 +229,21 @@ bool ReadMessageBox(HWND box, MessageBoxInfo& info) {
 }
 
 void PressOk(HWND box) {
-    HWND button = GetDlgItem(box, IDOK);
-    if (!button) button = GetDlgItem(box, IDCANCEL);
-    if (button)
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
-                     reinterpret_cast<LPARAM>(button));
-    else
+    if (!PressButton(box, IDOK) && !PressButton(box, IDCANCEL)) {
         PostMessageA(box, WM_CLOSE, 0, 0);
+        for (int i = 0; i < 150 && IsWindow(box); ++i)
+            PumpFor(20);
+    }
+}
+
+bool PressButton(HWND box, int id) {
+    HWND button = GetDlgItem(box, id);
+    if (!button) return false;
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     // Wait for the box to go, so that a caller looking for the next box does not find this one.
     for (int i = 0; i < 150 && IsWindow(box); ++i)
         PumpFor(20);
+    return true;
 }
 
 uint32_t RegValue::AsDword() const {

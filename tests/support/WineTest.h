@@ -74,6 +74,9 @@ bool WaitForMessageBox(DWORD processId, DWORD ms, MessageBoxInfo& info);
 bool ReadMessageBox(HWND box, MessageBoxInfo& info);
 // Presses the box's OK button (or its only button) and waits until the box is gone.
 void PressOk(HWND box);
+// Presses the button `id` (IDRETRY, IDYES, ...) of a box or dialog; false when it has none.
+// Waits until the box is gone.
+bool PressButton(HWND box, int id);
 
 // Answers a message box of this process from another thread and keeps what it said.
 struct BoxWatcher {
