@@ -2,7 +2,6 @@
 #include "app/Housekeeping.h"
 
 #include <windows.h>
-#include <aclapi.h>
 
 #include <cstring>
 #include <memory>
@@ -13,6 +12,7 @@
 #include "core/Paths.h"
 #include "app/Sha256.h"
 #include "core/SaverState.h"
+#include "app/UninstallRules.h"
 #include "diag/Log.h"
 
 namespace {
@@ -25,26 +25,131 @@ struct KeyCloser {
 };
 using UniqueKey = std::unique_ptr<std::remove_pointer<HKEY>::type, KeyCloser>;
 
+// The machine keys keep the access list they inherit (administrators write, users read):
+// the launcher, the installer and the uninstaller of every account trust what they hold.
 UniqueKey CreateMachineKey(const char* path) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_WRITE | KEY_READ | WRITE_DAC, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
         return UniqueKey();
     return UniqueKey(key);
 }
 
-bool IsNtPlatform() {
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof info;
-    return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+const char* const kProfileListKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+// The profile folders the system knows (ProfileImagePath of every profile); empty where it
+// keeps no list (Windows 95/98/ME).
+std::vector<std::string> ProfileFolders() {
+    std::vector<std::string> folders;
+    HKEY raw = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProfileListKey, 0, KEY_READ, &raw) != ERROR_SUCCESS)
+        return folders;
+    UniqueKey list(raw);
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof name;
+        if (RegEnumKeyExA(list.get(), i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        HKEY profile = nullptr;
+        if (RegOpenKeyExA(list.get(), name, 0, KEY_QUERY_VALUE, &profile) != ERROR_SUCCESS) continue;
+        char data[MAX_PATH + 1] = {};
+        DWORD size = MAX_PATH, type = 0;
+        const LONG r = RegQueryValueExA(profile, "ProfileImagePath", nullptr, &type,
+                                        reinterpret_cast<BYTE*>(data), &size);
+        RegCloseKey(profile);
+        if (r != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) continue;
+        char expanded[MAX_PATH] = {};
+        const DWORD n = ExpandEnvironmentStringsA(data, expanded, MAX_PATH);
+        if (n == 0 || n > MAX_PATH) continue;
+        folders.emplace_back(expanded);
+    }
+    return folders;
 }
 
-// A null access list (full access for everyone), protected from inheritance.
-void OpenKeyToEveryone(HKEY key) {
-    if (!IsNtPlatform()) return;
-    SetSecurityInfo(key, SE_REGISTRY_KEY,
-                    DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                    nullptr, nullptr, nullptr);
+bool OnLocalDrive(const std::string& path) {
+    const std::string root = path.substr(0, 3);
+    const UINT kind = GetDriveTypeA(root.c_str());
+    return kind == DRIVE_FIXED || kind == DRIVE_REMOVABLE || kind == DRIVE_RAMDISK;
+}
+
+struct HandleCloser {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+bool IsLinkOrMissing(DWORD attributes) {
+    return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Opens `folder` without sharing delete access, so that while the handle lives nobody can
+// rename it or put a link in its place; null when it is no real folder (a junction, a
+// symbolic link, a file, missing) or cannot be held.
+UniqueHandle HoldRealFolder(const std::string& folder) {
+    if (IsLinkOrMissing(GetFileAttributesA(folder.c_str()))) return UniqueHandle();
+    HANDLE h = CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return UniqueHandle();
+    UniqueHandle held(h);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(h, &info) || IsLinkOrMissing(info.dwFileAttributes)) return UniqueHandle();
+    // Looked at once more now that it cannot change: the name must still be no link.
+    if (IsLinkOrMissing(GetFileAttributesA(folder.c_str()))) return UniqueHandle();
+    return held;
+}
+
+void DeleteTreeBelow(const std::string& path);
+
+// Empties a real folder that it holds while doing so, then removes it. A link is removed
+// itself, never followed.
+void RemoveFolder(const std::string& folder) {
+    if (UniqueHandle held = HoldRealFolder(folder)) DeleteTreeBelow(folder);
+    RemoveDirectoryA(folder.c_str());
+}
+
+void DeleteTreeBelow(const std::string& path) {
+    if (path.empty()) return;
+    std::string base = path;
+    if (base.back() != '\\') base += '\\';
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((base + "*.*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
+        std::string item = base + found.cFileName;
+        const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) && !link)
+            SetFileAttributesA(item.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (link)
+                RemoveDirectoryA(item.c_str());
+            else
+                RemoveFolder(item);
+        } else {
+            DeleteFileA(item.c_str());
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// Removes one recorded user folder when it can be verified as one: a local folder below a
+// profile folder the system knows, no folder on the way to it nor itself a link. Every
+// folder of the chain is held while the tree goes, so none can be swapped for a link in
+// between. Then its "Telmoro" folder goes too, when nothing else is left in it.
+void RemoveUserFolder(const std::string& folder, const std::vector<std::string>& profiles) {
+    if (!MayRemoveUserFolder(folder, profiles) || !OnLocalDrive(folder)) return;
+    const std::vector<std::string> chain = FolderChain(folder);
+    if (chain.size() < 3) return;
+    std::vector<UniqueHandle> held;
+    for (size_t i = 1; i < chain.size(); ++i) {
+        held.push_back(HoldRealFolder(chain[i]));
+        if (!held.back()) return;
+    }
+    DeleteTreeBelow(folder);
+    held.pop_back();
+    RemoveDirectoryA(chain.back().c_str());
+    held.pop_back();
+    RemoveDirectoryA(chain[chain.size() - 2].c_str());
 }
 
 std::string WindowsFolder() {
@@ -77,38 +182,17 @@ bool ReadWholeFile(const std::string& path, std::string& text, size_t limit) {
 void InitialSecurity(const std::string& folder) {
     UniqueKey appData = CreateMachineKey(kAppDataKey);
     if (!appData) return;
-    OpenKeyToEveryone(appData.get());
     std::string name = LoginName();
     if (name.empty()) name = folder;
     RegSetValueExA(appData.get(), name.c_str(), 0, REG_SZ,
                    reinterpret_cast<const BYTE*>(folder.c_str()),
                    static_cast<DWORD>(folder.size() + 1));
     appData.reset();
-    if (UniqueKey product = CreateMachineKey(kProductKey)) OpenKeyToEveryone(product.get());
+    CreateMachineKey(kProductKey);
 }
 
 void DeleteFolderTree(const std::string& path) {
-    if (path.empty()) return;
-    std::string base = path;
-    if (base.back() != '\\') base += '\\';
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((base + "*.*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
-        std::string item = base + found.cFileName;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-            SetFileAttributesA(item.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            // A junction or folder link goes itself; what it points at is not the user's
-            // folder and is left alone.
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) DeleteFolderTree(item);
-            RemoveDirectoryA(item.c_str());
-        } else {
-            DeleteFileA(item.c_str());
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    if (UniqueHandle held = HoldRealFolder(path)) DeleteTreeBelow(path);
 }
 
 void Uninstall() {
@@ -120,6 +204,7 @@ void Uninstall() {
     if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
                          &longestName, &longestData, nullptr, nullptr) != ERROR_SUCCESS)
         return;
+    const std::vector<std::string> profiles = ProfileFolders();
     std::vector<char> name(longestName + 2);
     std::vector<BYTE> data(longestData + 2);
     for (DWORD i = 0; i < count; ++i) {
@@ -130,10 +215,7 @@ void Uninstall() {
         LONG r = RegEnumValueA(key.get(), i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
         if (r != ERROR_SUCCESS && r != ERROR_MORE_DATA) break;
         if (type != REG_SZ) continue;
-        std::string folder(reinterpret_cast<const char*>(data.data()));
-        if (!IsRecordedUserFolder(folder)) continue;  // only a user folder of this program
-        DeleteFolderTree(folder);
-        RemoveDirectoryA(folder.c_str());
+        RemoveUserFolder(reinterpret_cast<const char*>(data.data()), profiles);
     }
     key.reset();
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppDataKey);

@@ -11,6 +11,7 @@
 
 const char* const kProductKey = "Software\\Telmoro\\Zephyl";
 const char* const kSystemSaverKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Screen Savers";
+const char* const kVideoGuidValue = "VideoGUID";
 
 SaverState* ss = nullptr;
 
@@ -69,6 +70,15 @@ void WritePaddedNumber(HKEY key, const char* name, int32_t value) {
     RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(buffer), sizeof buffer);
 }
 
+// "VideoGUID" into a zeroed 1024-byte buffer; its first 16 bytes when the query succeeds.
+bool QueryGuid(HKEY key, uint8_t (&guid)[16]) {
+    uint8_t buffer[1024] = {};
+    DWORD size = sizeof buffer;
+    if (RegQueryValueExA(key, kVideoGuidValue, nullptr, nullptr, buffer, &size) != ERROR_SUCCESS) return false;
+    std::memcpy(guid, buffer, sizeof guid);
+    return true;
+}
+
 void WriteUserDword(const char* name, int32_t value, bool* opened = nullptr) {
     RegKey key;
     bool ok = key.Create(HKEY_CURRENT_USER, kProductKey);
@@ -122,14 +132,13 @@ void SaverState::LoadSettings() {
         if (QueryText(k, "DispModeWidth", text)) DispModeWidth = static_cast<int32_t>(DecimalToInt(text));
         if (QueryText(k, "DispModeHeight", text)) DispModeHeight = static_cast<int32_t>(DecimalToInt(text));
         if (QueryText(k, "DispModeBits", text)) DispModeBits = static_cast<int32_t>(DecimalToInt(text));
+        // An account that may not write the machine key keeps its adapter here.
+        if (QueryGuid(k, VideoGUID)) return;
     }
 
     RegKey machine;
     if (!machine.Open(HKEY_LOCAL_MACHINE, kProductKey, KEY_READ)) return;
-    uint8_t buffer[1024] = {};
-    DWORD size = sizeof buffer;
-    if (RegQueryValueExA(machine.get(), "VideoGUID", nullptr, nullptr, buffer, &size) == ERROR_SUCCESS)
-        std::memcpy(VideoGUID, buffer, sizeof VideoGUID);
+    QueryGuid(machine.get(), VideoGUID);
 }
 
 void SaverState::SaveSettings() {
@@ -180,4 +189,16 @@ bool WriteMachineBinary(const char* subkey, const char* valueName, const void* d
     if (!key.Create(HKEY_LOCAL_MACHINE, subkey)) return false;
     return RegSetValueExA(key.get(), valueName, 0, REG_BINARY, static_cast<const BYTE*>(data),
                           length) == ERROR_SUCCESS;
+}
+
+bool RememberVideoGuid(const char* subkey, const void* guid) {
+    if (WriteMachineBinary(subkey, kVideoGuidValue, guid, 16)) {
+        RegKey user;
+        if (user.Open(HKEY_CURRENT_USER, subkey, KEY_SET_VALUE)) RegDeleteValueA(user.get(), kVideoGuidValue);
+        return true;
+    }
+    RegKey user;
+    return user.Create(HKEY_CURRENT_USER, subkey) &&
+           RegSetValueExA(user.get(), kVideoGuidValue, 0, REG_BINARY, static_cast<const BYTE*>(guid), 16) ==
+               ERROR_SUCCESS;
 }

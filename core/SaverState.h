@@ -61,3 +61,9 @@ extern SaverState* ss;
 
 bool WriteUserString(const char* subkey, const char* valueName, const char* text);
 bool WriteMachineBinary(const char* subkey, const char* valueName, const void* data, DWORD length);
+// Stores the 16-byte adapter identifier as "VideoGUID" under `subkey` of HKEY_LOCAL_MACHINE;
+// where this account may not write there (a standard user), under the same subkey of
+// HKEY_CURRENT_USER instead, which LoadSettings reads first, so that the next run does not
+// meet a "new" adapter again. A per-user copy goes once the machine key takes the value.
+// False when neither store succeeded.
+bool RememberVideoGuid(const char* subkey, const void* guid);

@@ -314,45 +314,12 @@ Function ChooseForwarder
   WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$0"
 FunctionEnd
 
-; The Telmoro folder above each user's data folder, kept in $PLUGINSDIR\parents.txt so
-; that it can be removed (when empty) after the screen saver removed the data folders.
-Function un.RememberUserFolders
-  InitPluginsDir
-  FileOpen $3 "$PLUGINSDIR\parents.txt" w
-  StrCpy $1 0
-  ${Do}
-    EnumRegValue $0 HKLM "${PRODUCT_KEY}\AppData" $1
-    ${IfThen} $0 == "" ${|} ${ExitDo} ${|}
-    ReadRegStr $2 HKLM "${PRODUCT_KEY}\AppData" $0
-    ; "...\Telmoro\Zephyl\" -> "...\Telmoro"
-    StrCpy $4 $2 "" -16
-    ${If} $4 == "\Telmoro\Zephyl\"
-      StrCpy $2 $2 -8
-      FileWrite $3 "$2$\n"
-    ${EndIf}
-    IntOp $1 $1 + 1
-  ${Loop}
-  FileClose $3
-FunctionEnd
-
-Function un.RemoveEmptyUserFolders
-  FileOpen $3 "$PLUGINSDIR\parents.txt" r
-  ${Do}
-    FileRead $3 $2
-    ${IfThen} $2 == "" ${|} ${ExitDo} ${|}
-    StrCpy $2 $2 -1
-    RMDir "$2"
-  ${Loop}
-  FileClose $3
-FunctionEnd
-
 Section "Uninstall"
   SetShellVarContext all
   Call un.WaitUntilClosed
-  Call un.RememberUserFolders
-  ; Removes every user's data folder and the list of them.
+  ; Removes every user's data folder it can verify (and its emptied Telmoro folder) and the
+  ; list of them; the screen saver checks each recorded path before deleting anything.
   ExecWait '"$INSTDIR\ZephylSaver.scr" uninstall'
-  Call un.RemoveEmptyUserFolders
 
   ; Only a choice of ours is taken back; another screen saver the user chose stays.
   Call un.ChosenIsOurs

@@ -29,7 +29,6 @@ namespace {
 const char* const kFlagImageError = "Could not load flag image! Try re-installing the screensaver.";
 const char* const kShadowImageError = "Could not load shadow image! Try re-installing the screensaver.";
 const char* const kErrorCaption = "ERROR";
-const char* const kVideoGuidValue = "VideoGUID";
 
 SceneQuoteHooks gQuoteHooks;
 cFlag* gFlag = nullptr;
@@ -79,7 +78,7 @@ void NoteVideoAdapter(cGraphicsLayer& g) {
     ZLOG(LogInfo, "Video card: " << id.szDescription << " rev: " << id.dwRevision);
     static_assert(sizeof(id.guidDeviceIdentifier) == 16, "a GUID is 16 bytes");
     if (ss && std::memcmp(&id.guidDeviceIdentifier, ss->VideoGUID, 16) != 0) {
-        WriteMachineBinary(kProductKey, kVideoGuidValue, &id.guidDeviceIdentifier, 16);
+        RememberVideoGuid(kProductKey, &id.guidDeviceIdentifier);
         std::memcpy(ss->VideoGUID, &id.guidDeviceIdentifier, 16);
     }
 }

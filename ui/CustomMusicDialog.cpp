@@ -26,6 +26,7 @@ const DWORD kInitialBuffer = 1024;
 const DWORD kBufferSpare = 260;
 const char* const kOpenTitle = "Select a song or playlist";
 const char* const kRecordProperty = "OFN";
+const wchar_t* const kRefusedCaption = L"Error";
 
 const char* const kAddTip = "Click to add songs to your playlist";
 const char* const kClearTip = "Click to remove all songs from your playlist";
@@ -64,6 +65,31 @@ std::string Narrow(const wchar_t* text, int length) {
     std::string narrow(size_t(n), '\0');
     WideCharToMultiByte(CP_ACP, 0, text, length, &narrow[0], n, nullptr, nullptr);
     return narrow;
+}
+
+// `text` in the system code page, and whether that kept every character (no "?" or
+// best-fit stand-ins: converting back gives the same text).
+bool ToCodePage(const std::wstring& text, std::string& narrow) {
+    narrow = Narrow(text.data(), int(text.size()));
+    return Widen(narrow) == text;
+}
+
+// The path a chosen file is kept under in the narrow playlist: its own when the code page
+// holds it, else its short (8.3) path; empty when neither can be stored.
+std::string PlaylistPathOf(const std::wstring& file) {
+    std::string path, shortPath;
+    const bool whole = ToCodePage(file, path);
+    bool shortWhole = false;
+    if (!whole) {
+        std::vector<wchar_t> buffer(MAX_PATH);
+        DWORD n = GetShortPathNameW(file.c_str(), buffer.data(), DWORD(buffer.size()));
+        if (n >= buffer.size()) {
+            buffer.resize(n + 1);
+            n = GetShortPathNameW(file.c_str(), buffer.data(), DWORD(buffer.size()));
+        }
+        if (n > 0 && n < buffer.size()) shortWhole = ToCodePage(std::wstring(buffer.data(), n), shortPath);
+    }
+    return PlaylistPathFor(path, whole, shortPath, shortWhole);
 }
 
 // Makes room for `specLength` characters of selected names and the folder before them.
@@ -126,8 +152,18 @@ std::vector<std::string> AskForSongFiles(HWND dialog) {
         size_t used = 0;  // up to and including the list's closing NUL
         while (used + 1 < size && (buffer[used] != L'\0' || buffer[used + 1] != L'\0')) ++used;
         const bool multiple = gOpen.wide.nFileOffset > wcsnlen(buffer, size);
-        std::string text = Narrow(buffer, int(used + 1));
-        files = SelectedFilePaths(text.data(), text.size(), multiple);
+        std::vector<std::wstring> refused;
+        for (const std::wstring& file : SelectedWideFilePaths(buffer, used + 1, multiple)) {
+            std::string path = PlaylistPathOf(file);
+            if (path.empty())
+                refused.push_back(file);
+            else
+                files.push_back(path);
+        }
+        if (!refused.empty()) {
+            ZLOG(LogError, refused.size() << " chosen file(s) have names the code page cannot hold");
+            MessageBoxW(dialog, RefusedSongsText(refused).c_str(), kRefusedCaption, MB_OK | MB_ICONWARNING);
+        }
         gOpen.wide.lpstrInitialDir = nullptr;
     } else {
         const char* buffer = gOpen.narrow.lpstrFile;

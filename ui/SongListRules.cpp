@@ -66,12 +66,16 @@ std::string SongOpenFilter() {
     return filter;
 }
 
-std::vector<std::string> SelectedFilePaths(const char* buffer, size_t size, bool multiple) {
-    std::vector<std::string> parts;
+namespace {
+
+template <typename Char>
+std::vector<std::basic_string<Char>> SelectedPaths(const Char* buffer, size_t size, bool multiple) {
+    using Text = std::basic_string<Char>;
+    std::vector<Text> parts;
     size_t pos = 0;
-    while (buffer && pos < size && buffer[pos] != '\0') {
+    while (buffer && pos < size && buffer[pos] != Char()) {
         size_t end = pos;
-        while (end < size && buffer[end] != '\0') ++end;
+        while (end < size && buffer[end] != Char()) ++end;
         parts.emplace_back(buffer + pos, end - pos);
         pos = end + 1;
         if (!multiple) break;
@@ -80,12 +84,38 @@ std::vector<std::string> SelectedFilePaths(const char* buffer, size_t size, bool
         if (parts.size() > 1) parts.resize(1);
         return parts;
     }
-    std::string folder = parts.front();
+    Text folder = parts.front();
     // A drive's root comes with its backslash already ("C:\").
-    if (folder.back() != '\\') folder += '\\';
-    std::vector<std::string> paths;
+    if (folder.back() != Char('\\')) folder += Char('\\');
+    std::vector<Text> paths;
     for (size_t i = 1; i < parts.size(); ++i) paths.push_back(folder + parts[i]);
     return paths;
+}
+
+}  // namespace
+
+std::vector<std::string> SelectedFilePaths(const char* buffer, size_t size, bool multiple) {
+    return SelectedPaths(buffer, size, multiple);
+}
+
+std::vector<std::wstring> SelectedWideFilePaths(const wchar_t* buffer, size_t size, bool multiple) {
+    return SelectedPaths(buffer, size, multiple);
+}
+
+std::string PlaylistPathFor(const std::string& path, bool pathWhole, const std::string& shortPath,
+                            bool shortWhole) {
+    if (pathWhole) return path;
+    if (shortWhole && !shortPath.empty()) return shortPath;
+    return std::string();
+}
+
+std::wstring RefusedSongsText(const std::vector<std::wstring>& names) {
+    std::wstring text =
+        L"These files were not added: their names hold characters that this system's code page "
+        L"cannot store in the playlist, and their drive keeps no short (8.3) names for them:\n\n";
+    for (const std::wstring& name : names) text += name + L"\n";
+    text += L"\nRename them (or copy them to a drive with short names) and add them again.";
+    return text;
 }
 
 std::vector<std::string> SongEntriesFor(const std::string& path) {

@@ -24,6 +24,18 @@ std::string SongOpenFilter();
 // multiple selection, a folder followed by names, each ended by a NUL, the list by a
 // second NUL.
 std::vector<std::string> SelectedFilePaths(const char* buffer, size_t size, bool multiple);
+// The same for the wide-character dialog's result.
+std::vector<std::wstring> SelectedWideFilePaths(const wchar_t* buffer, size_t size, bool multiple);
+
+// The playlist (system code page) path of a file chosen in the wide-character dialog, from
+// its path and its short (8.3) path, each converted to the code page together with whether
+// the conversion kept every character: the path itself when whole, else the short path when
+// whole; empty when neither is (a name the code page cannot hold on a drive without short
+// names: the file is refused rather than stored as a path that opens nothing).
+std::string PlaylistPathFor(const std::string& path, bool pathWhole, const std::string& shortPath,
+                            bool shortWhole);
+// The message naming the refused files, one per line.
+std::wstring RefusedSongsText(const std::vector<std::wstring>& names);
 
 // The entries one selected file adds: the sound entries of a playlist file (in its order),
 // or the file itself for any other extension. A playlist that cannot be read adds nothing.

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <aclapi.h>
+#include <sddl.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <regex>
 
@@ -62,6 +65,58 @@ protected:
     std::string scr_;
     std::string log_;
 };
+
+// What a machine key's access list grants, read back as the system stores it.
+struct KeyAccess {
+    bool read = false;
+    bool hasDacl = false;  // false: a null access list, full access for everyone
+    DWORD aceCount = 0;
+    bool everyoneWrites = false;  // an allowing entry for WD or BU with any right to change
+    bool usersWrite = false;
+    std::string sddl;
+};
+
+KeyAccess ReadKeyAccess(const char* path) {
+    KeyAccess access;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, READ_CONTROL, &key) != ERROR_SUCCESS) return access;
+    DWORD size = 0;
+    RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+    std::vector<BYTE> buffer(size ? size : 1);
+    const bool got = RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, buffer.data(), &size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    if (!got) return access;
+    PSECURITY_DESCRIPTOR sd = buffer.data();
+    char* text = nullptr;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                             &text, nullptr)) {
+        access.sddl = text;
+        LocalFree(text);
+    }
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted)) return access;
+    access.read = true;
+    access.hasDacl = present && dacl;
+    if (!access.hasDacl) return access;
+    access.aceCount = dacl->AceCount;
+    BYTE everyone[SECURITY_MAX_SID_SIZE], users[SECURITY_MAX_SID_SIZE];
+    DWORD everyoneSize = sizeof everyone, usersSize = sizeof users;
+    CreateWellKnownSid(WinWorldSid, nullptr, everyone, &everyoneSize);
+    CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &usersSize);
+    const ACCESS_MASK change = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC |
+                               WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace) || static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        if (!(allowed->Mask & change)) continue;
+        PSID sid = &allowed->SidStart;
+        if (EqualSid(sid, everyone)) access.everyoneWrites = true;
+        if (EqualSid(sid, users)) access.usersWrite = true;
+    }
+    return access;
+}
 
 TEST_F(Program, LogLinesFollowTheFormatAndEachRunReplacesTheFile) {
     Run("/x");
@@ -382,20 +437,17 @@ TEST_F(Program, FirstStartRecordsTheUserFolder) {
     EXPECT_EQ(recorded.AsString(), folder);
     EXPECT_TRUE(wt::KeyExists(HKEY_LOCAL_MACHINE, wt::kProductKey));
 
-    // Both machine keys are open to every user: no access list, protected from inheritance.
+    // Both machine keys keep an access list that lets no standard user change them: the
+    // launcher of every account runs what "Install_Dir_Zephyl" names. (Wine keeps the list
+    // but does not enforce it: that a standard user's write is refused is not tried here.)
     for (const char* path : {wt::kAppDataKey, wt::kProductKey}) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, READ_CONTROL, &key), ERROR_SUCCESS);
-        PSECURITY_DESCRIPTOR sd = nullptr;
-        PACL dacl = reinterpret_cast<PACL>(1);
-        ASSERT_EQ(GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                  &dacl, nullptr, &sd),
-                  static_cast<DWORD>(ERROR_SUCCESS));
-        EXPECT_EQ(dacl, nullptr) << path;
-        // Windows also reports SE_DACL_PROTECTED here; Wine does not keep that bit for
-        // registry keys, so only the missing access list is checked.
-        LocalFree(sd);
-        RegCloseKey(key);
+        const KeyAccess access = ReadKeyAccess(path);
+        ASSERT_TRUE(access.read) << path;
+        EXPECT_TRUE(access.hasDacl) << path << ": " << access.sddl;
+        EXPECT_GT(access.aceCount, 0u) << path << ": " << access.sddl;
+        EXPECT_FALSE(access.everyoneWrites) << path << ": " << access.sddl;
+        EXPECT_FALSE(access.usersWrite) << path << ": " << access.sddl;
+        EXPECT_EQ(access.sddl.find("NO_ACCESS_CONTROL"), std::string::npos) << path << ": " << access.sddl;
     }
 }
 
@@ -489,6 +541,92 @@ TEST_F(Program, UninstallRemovesEveryRecordedFolder) {
         RemoveDirectoryA(f.substr(0, f.size() - 8).c_str());
         RemoveDirectoryA(f.substr(0, f.size() - 16).c_str());
     }
+}
+
+// The record of user folders is the uninstall's only input: what a planted value names is
+// removed only when it verifies as a user's own data folder. Under Wine a Unix symbolic link
+// to a folder of the drive reads as a folder with FILE_ATTRIBUTE_REPARSE_POINT, as a
+// junction does on Windows; a UNC path reaches dosdevices/unc/SERVER/SHARE.
+TEST_F(Program, UninstallRemovesOnlyFoldersItCanVerify) {
+    char profileText[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableA("USERPROFILE", profileText, MAX_PATH), 0u);
+    const std::string tag = std::to_string(GetTickCount());
+    const std::string base = std::string(profileText) + "\\zephyl-uninstall-" + tag + "\\";
+    const std::string outside = "C:\\zephyl-outside-" + tag + "\\";
+    const std::string share = "\\\\zserver" + tag + "\\zshare\\";
+    struct CleanUp {
+        std::string script;
+        ~CleanUp() { wt::RunUnix(script); }
+    } cleanUp;
+    auto makeFolders = [](const std::string& path) { return SHCreateDirectoryExA(nullptr, path.c_str(), nullptr) == ERROR_SUCCESS; };
+    auto unixOf = [](const std::string& path) { return wt::UnixPath(path); };
+    auto link = [&](const std::string& target, const std::string& parent, const std::string& name) {
+        const std::string t = unixOf(target), p = unixOf(parent);
+        ASSERT_FALSE(t.empty() || p.empty());
+        ASSERT_TRUE(wt::RunUnix("ln -s '" + t + "' '" + p + "/" + name + "'"));
+        for (int i = 0; i < 100 && !wt::FileExists(parent + name); ++i) Sleep(100);
+        ASSERT_NE(GetFileAttributesA((parent + name).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << parent + name;
+    };
+
+    cleanUp.script = "rm -rf '" + unixOf(std::string(profileText)) + "/zephyl-uninstall-" + tag + "' '" +
+                     unixOf("C:\\") + "/zephyl-outside-" + tag + "'";
+    // Valid user folders, one with a link inside it to a folder that is not its own.
+    const std::string valid = base + "valid\\Telmoro\\Zephyl\\";
+    const std::string validWithLink = base + "valid-link\\Telmoro\\Zephyl\\";
+    for (const std::string& folder : {valid, validWithLink}) {
+        ASSERT_TRUE(makeFolders(folder + "nested"));
+        ASSERT_TRUE(wt::WriteFile(folder + "ZephylLog.txt", "log"));
+        ASSERT_TRUE(wt::WriteFile(folder + "nested\\anna.M3U", "a.ogg\r\n"));
+    }
+    ASSERT_TRUE(makeFolders(base + "inside-target"));
+    ASSERT_TRUE(wt::WriteFile(base + "inside-target\\keep.txt", "keep"));
+    link(base + "inside-target", validWithLink, "linked-inside");
+    // "...\Telmoro\Zephyl" itself a link to another folder.
+    ASSERT_TRUE(makeFolders(base + "linked\\Telmoro") && makeFolders(base + "target-a"));
+    ASSERT_TRUE(wt::WriteFile(base + "target-a\\keep.txt", "keep"));
+    link(base + "target-a", base + "linked\\Telmoro\\", "Zephyl");
+    // A link in the middle of the path: "...\Telmoro" leads elsewhere.
+    ASSERT_TRUE(makeFolders(base + "middle") && makeFolders(base + "target-b\\Zephyl"));
+    ASSERT_TRUE(wt::WriteFile(base + "target-b\\Zephyl\\keep.txt", "keep"));
+    link(base + "target-b", base + "middle\\", "Telmoro");
+    // A local folder below no profile folder.
+    ASSERT_TRUE(makeFolders(outside + "Telmoro\\Zephyl"));
+    ASSERT_TRUE(wt::WriteFile(outside + "Telmoro\\Zephyl\\keep.txt", "keep"));
+    // A network path.
+    const std::string drive = unixOf("C:\\");
+    const std::string prefix = drive.substr(0, std::min(drive.find("/dosdevices/"), drive.find("/drive_c")));
+    const std::string uncServer = prefix + "/dosdevices/unc/zserver" + tag;
+    const std::string uncFolder = uncServer + "/zshare/Telmoro/Zephyl";
+    cleanUp.script += " '" + uncServer + "'";
+    ASSERT_TRUE(wt::RunUnix("mkdir -p '" + uncFolder + "' && echo keep > '" + uncFolder + "/keep.txt'"));
+    for (int i = 0; i < 100 && !wt::FileExists(share + "Telmoro\\Zephyl\\keep.txt"); ++i) Sleep(100);
+    ASSERT_TRUE(wt::FileExists(share + "Telmoro\\Zephyl\\keep.txt")) << "Wine does not reach " << share;
+
+    struct Row {
+        const char* name;
+        std::string recorded;
+        std::string probe;  // a file that tells whether the folder (or its target) is still there
+        bool removed;
+    } rows[] = {
+        {"valid", valid, valid + "ZephylLog.txt", true},
+        {"valid, holding a link", validWithLink, validWithLink + "nested\\anna.M3U", true},
+        {"the link's target", "", base + "inside-target\\keep.txt", false},
+        {"linked", base + "linked\\Telmoro\\Zephyl\\", base + "target-a\\keep.txt", false},
+        {"middle", base + "middle\\Telmoro\\Zephyl\\", base + "target-b\\Zephyl\\keep.txt", false},
+        {"outside", outside + "Telmoro\\Zephyl\\", outside + "Telmoro\\Zephyl\\keep.txt", false},
+        {"network", share + "Telmoro\\Zephyl\\", share + "Telmoro\\Zephyl\\keep.txt", false},
+    };
+    for (const Row& row : rows)
+        if (!row.recorded.empty()) ASSERT_TRUE(wt::WriteString(HKEY_LOCAL_MACHINE, wt::kAppDataKey, row.name, row.recorded));
+
+    Run("uninstall");
+    for (const Row& row : rows) EXPECT_EQ(!wt::FileExists(row.probe), row.removed) << row.name << ": " << row.probe;
+    EXPECT_FALSE(wt::FileExists(base + "valid\\Telmoro")) << "the emptied Telmoro folder goes too";
+    // (Wine cannot remove a Unix symbolic link through RemoveDirectory, so the folder that
+    // held one stays there; Windows removes a junction itself that way.)
+    EXPECT_TRUE(wt::FileExists(base + "valid")) << "nothing above it";
+    EXPECT_FALSE(wt::KeyExists(HKEY_LOCAL_MACHINE, wt::kAppDataKey));
+
 }
 
 }  // namespace

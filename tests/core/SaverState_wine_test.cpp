@@ -153,4 +153,38 @@ TEST_F(Settings, CrashWritersTouchOnlyWhatTheySay) {
     EXPECT_EQ(g.data[2], 7);
 }
 
+// "VideoGUID" for an account that may not write the machine key: kept in its own key and
+// read from there first. Wine enforces no access list; a machine key that cannot be made
+// (below a volatile key) stands for the refused write.
+TEST_F(Settings, VideoGuidFallsBackToTheUserKeyWhereTheMachineKeyRefuses) {
+    const char* const blockedParent = "Software\\ZephylTestVolatile";
+    const char* const blocked = "Software\\ZephylTestVolatile\\Zephyl";
+    wt::DeleteTree(HKEY_LOCAL_MACHINE, blockedParent);
+    wt::DeleteTree(HKEY_CURRENT_USER, blockedParent);
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, blockedParent, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &parent, nullptr), ERROR_SUCCESS);
+    RegCloseKey(parent);
+    const uint8_t first[16] = {0x11, 0x22, 0x33};
+    EXPECT_TRUE(RememberVideoGuid(blocked, first));
+    EXPECT_FALSE(wt::KeyExists(HKEY_LOCAL_MACHINE, blocked));
+    const wt::RegValue kept = wt::ReadValue(HKEY_CURRENT_USER, blocked, "VideoGUID");
+    EXPECT_EQ(kept.type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(kept.data, std::vector<uint8_t>(first, first + 16));
+    wt::DeleteTree(HKEY_LOCAL_MACHINE, blockedParent);
+    wt::DeleteTree(HKEY_CURRENT_USER, blockedParent);
+
+    // The per-user value wins over the machine's; without it the machine's is read.
+    const uint8_t machine[16] = {0xAA}, user[16] = {0x55};
+    wt::WriteRaw(HKEY_LOCAL_MACHINE, wt::kProductKey, "VideoGUID", REG_BINARY, machine, 16);
+    wt::WriteRaw(HKEY_CURRENT_USER, wt::kProductKey, "VideoGUID", REG_BINARY, user, 16);
+    EXPECT_EQ(Loaded().VideoGUID[0], 0x55);
+    // Where the machine key takes the value, the per-user copy goes.
+    const uint8_t fresh[16] = {0x77};
+    EXPECT_TRUE(RememberVideoGuid(wt::kProductKey, fresh));
+    EXPECT_FALSE(wt::ReadValue(HKEY_CURRENT_USER, wt::kProductKey, "VideoGUID").exists);
+    EXPECT_EQ(wt::ReadValue(HKEY_LOCAL_MACHINE, wt::kProductKey, "VideoGUID").data, std::vector<uint8_t>(fresh, fresh + 16));
+    EXPECT_EQ(Loaded().VideoGUID[0], 0x77);
+}
+
 }  // namespace

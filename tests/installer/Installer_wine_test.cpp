@@ -330,6 +330,19 @@ TEST(Installer, SilentInstallAndUninstallChangeExactlyWhatIsOurs) {
     }
     ASSERT_TRUE(wt::WriteFile(installFolder + "Zephyl.gif", flag));
 
+    // A recorded folder that is a link to another folder: the uninstaller leaves what it
+    // points at alone (a Unix symbolic link reads as a reparse point under Wine).
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string planted = std::string(temp) + "zephyl-planted-" + std::to_string(GetTickCount()) + "\\";
+    ASSERT_EQ(SHCreateDirectoryExA(nullptr, (planted + "target").c_str(), nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(SHCreateDirectoryExA(nullptr, (planted + "Telmoro").c_str(), nullptr), ERROR_SUCCESS);
+    ASSERT_TRUE(wt::WriteFile(planted + "target\\keep.txt", "keep"));
+    ASSERT_TRUE(wt::RunUnix("ln -s '" + wt::UnixPath(planted + "target") + "' '" + wt::UnixPath(planted + "Telmoro") + "/Zephyl'"));
+    for (int i = 0; i < 100 && !wt::FileExists(planted + "Telmoro\\Zephyl\\keep.txt"); ++i) Sleep(100);
+    ASSERT_TRUE(wt::FileExists(planted + "Telmoro\\Zephyl\\keep.txt"));
+    ASSERT_TRUE(wt::WriteString(HKEY_LOCAL_MACHINE, wt::kAppDataKey, "planted", planted + "Telmoro\\Zephyl\\"));
+
     // Uninstall, silently, as Add/Remove Programs would.
     {
         wt::Process process;
@@ -345,6 +358,8 @@ TEST(Installer, SilentInstallAndUninstallChangeExactlyWhatIsOurs) {
     EXPECT_EQ("yes", wt::ReadValue(HKEY_CURRENT_USER, kOtherKey, "Keep").AsString());
     EXPECT_EQ("yes", wt::ReadValue(HKEY_LOCAL_MACHINE, kOtherKey, "Keep").AsString());
     EXPECT_EQ("the user's own file", wt::ReadFile(otherFolder + "keep.txt"));
+    EXPECT_EQ("keep", wt::ReadFile(planted + "target\\keep.txt")) << "the uninstaller followed a link";
+    wt::RunUnix("rm -rf '" + wt::UnixPath(planted) + "'");
 
     wt::DeleteTree(HKEY_CURRENT_USER, kOtherKey);
     wt::DeleteTree(HKEY_LOCAL_MACHINE, kOtherKey);

@@ -186,6 +186,64 @@ TEST_F(CustomMusic, FiveHundredFilesSelectedAtOnceAreAllAdded) {
     EXPECT_EQ(CountLabel(), "500\nFiles");
 }
 
+// A name outside the system code page (Chinese on a Western system) is kept by its short
+// path, which the narrow playlist holds and which opens the file; never as "??.ogg".
+TEST_F(CustomMusic, NamesTheCodePageCannotHoldAreKeptByTheirShortPath) {
+    IsWin2kOrLater = true;
+    const std::string songs = folder_ + "songs\\";
+    ASSERT_TRUE(CreateDirectoryA(songs.c_str(), nullptr));
+    const std::wstring chinese = std::wstring(songs.begin(), songs.end()) + L"\u4f60\u597d.ogg";
+    HANDLE f = CreateFileW(chinese.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD wrote = 0;
+    WriteFile(f, "chinese song", 12, &wrote, nullptr);
+    CloseHandle(f);
+    Write("songs\\plain.ogg", "plain song");
+    char plainTest[8] = {};
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, L"\u4f60", 1, plainTest, sizeof plainTest, nullptr, &lossy);
+    ASSERT_TRUE(lossy) << "the system code page holds the name: nothing to test";
+
+    Open();
+    HWND open = OpenFileDialog();
+    ASSERT_NE(open, nullptr);
+    SetFileName(open, songs);
+    uitest::PostClick(open, IDOK);  // goes into the folder
+    HWND view = nullptr;
+    for (int i = 0; i < 200; ++i) {
+        HWND shell = FindWindowExA(open, nullptr, "SHELLDLL_DefView", nullptr);
+        view = shell ? FindWindowExA(shell, nullptr, "SysListView32", nullptr) : nullptr;
+        if (view && SendMessageA(view, LVM_GETITEMCOUNT, 0, 0) == 2) break;
+        Sleep(50);
+    }
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(SendMessageA(view, LVM_GETITEMCOUNT, 0, 0), 2);
+    LVITEMA all = {};
+    all.stateMask = LVIS_SELECTED;
+    all.state = LVIS_SELECTED;
+    SendMessageA(view, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&all));
+    Sleep(300);
+    uitest::PostClick(open, IDOK);
+    for (int i = 0; i < 200 && IsWindow(open); ++i) Sleep(50);
+    ASSERT_FALSE(IsWindow(open));
+    EXPECT_EQ(uitest::WaitForMessageBox("Error", 300), nullptr) << "a file was refused";
+    SendMessageA(dialog_, WM_NULL, 0, 0);
+    ASSERT_EQ(Rows().size(), 2u);
+    for (const std::string& row : Rows()) EXPECT_EQ(row.find('?'), std::string::npos) << row;
+    uitest::PostClick(dialog_, IDOK);
+    ASSERT_TRUE(Ended());
+
+    std::vector<std::string> contents;
+    for (const std::string& line : wt::Lines(wt::ReadFile(Paths.customPlaylist))) {
+        if (line.empty() || line[0] == '#') continue;
+        bool opened = false;
+        contents.push_back(wt::ReadFile(line, &opened));
+        EXPECT_TRUE(opened) << "the playlist holds a path that opens nothing: " << line;
+    }
+    std::sort(contents.begin(), contents.end());
+    EXPECT_EQ(contents, (std::vector<std::string>{"chinese song", "plain song"}));
+}
+
 TEST_F(CustomMusic, DamagedAndHugePlaylistsAddWhatTheyHold) {
     std::string damaged("#EXTM3U\r\nok.ogg\r\n\0\xff\xfe\x01garbage.ogg\r\n\0\0", 36);
     Write("damaged.m3u", damaged);

@@ -87,6 +87,34 @@ TEST(SongListRules, OpenFileResultGivesFullPathsInSelectionOrder) {
     EXPECT_TRUE(SelectedFilePaths("\0\0", 2, false).empty());
 }
 
+TEST(SongListRules, WideResultSplitsLikeTheNarrowOne) {
+    const std::wstring several(L"C:\\Musik\0\u4f60\u597d.ogg\0b.ogg\0\0", 23);
+    EXPECT_EQ(SelectedWideFilePaths(several.data(), several.size(), true),
+              (std::vector<std::wstring>{L"C:\\Musik\\\u4f60\u597d.ogg", L"C:\\Musik\\b.ogg"}));
+}
+
+// A name the code page cannot hold is kept by its short path, or refused (never "??.ogg").
+TEST(SongListRules, PlaylistPathIsTheWholePathOrItsShortFormOrNone) {
+    struct Case {
+        const char* path;
+        bool whole;
+        const char* shortPath;
+        bool shortWhole;
+        const char* expected;
+    } cases[] = {
+        {"C:\\Music\\a.ogg", true, "", false, "C:\\Music\\a.ogg"},
+        {"C:\\Music\\??.ogg", false, "C:\\Music\\8B9F~1.OGG", true, "C:\\Music\\8B9F~1.OGG"},
+        {"C:\\Music\\??.ogg", false, "C:\\Music\\??.ogg", false, ""},  // no short names there
+        {"C:\\Music\\??.ogg", false, "", false, ""},
+        {"C:\\Music\\??.ogg", false, "", true, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PlaylistPathFor(c.path, c.whole, c.shortPath, c.shortWhole), c.expected) << c.path << " " << c.shortPath;
+    const std::wstring text = RefusedSongsText({L"C:\\M\\\u4f60.ogg", L"C:\\M\\\u597d.wav"});
+    EXPECT_NE(text.find(L"C:\\M\\\u4f60.ogg\n"), std::wstring::npos);
+    EXPECT_NE(text.find(L"C:\\M\\\u597d.wav\n"), std::wstring::npos);
+}
+
 TEST(SongListRules, FiveHundredSelectedNamesAllComeBack) {
     std::string buffer = std::string("Z:\\tmp\\many") + '\0';
     for (int i = 0; i < 500; ++i) buffer += "song" + std::to_string(i) + ".ogg" + '\0';
