@@ -8,6 +8,7 @@
 #include "audio/WmaDecoder.h"
 #include "audio/fmod.h"
 
+#include <atomic>
 #include <new>
 
 namespace {
@@ -18,8 +19,9 @@ zaudio::SoundSystem* TheSystem()
     return system;
 }
 
-// Set when the SoundSystem itself could not be made or a call ran out of memory.
-int g_outOfBand = FMOD_ERR_NONE;
+// Set when the SoundSystem itself could not be made or a call ran out of memory. Atomic:
+// the player opens songs on a worker while its main thread makes other calls.
+std::atomic<int> g_outOfBand{FMOD_ERR_NONE};
 
 template <class R, class F> R Guarded(R onFailure, F f)
 {

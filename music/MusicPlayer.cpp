@@ -100,9 +100,40 @@ bool SearchSongs(MusicHost& host, const std::string& folder, Playlist& list) {
     return SearchFolder(host, folder, list, 0, budget);
 }
 
+void ThreadSongOpenWorker::Start(std::function<void()> job) {
+    Wait();
+    m_finished = false;
+    try {
+        m_thread = std::thread([this, job] {
+            job();
+            m_finished = true;
+        });
+    } catch (...) {
+        m_finished = true;
+        throw;
+    }
+}
+
+void ThreadSongOpenWorker::Wait() {
+    if (m_thread.joinable()) m_thread.join();
+}
+
+MusicPlayer::MusicPlayer(SoundApi& sound, MusicHost& host, Playlist& list, Bundle& bundle, int32_t& playMusic,
+                         SongOpenWorker* worker)
+    : m_sound(sound), m_host(host), m_list(list), m_bundle(bundle), m_playMusic(playMusic), m_worker(worker) {
+    if (!m_worker) {
+        m_ownWorker.reset(new ThreadSongOpenWorker());
+        m_worker = m_ownWorker.get();
+    }
+}
+
+// The worker may be reading the list and the bundle: it ends before they may go.
+MusicPlayer::~MusicPlayer() { m_worker->Wait(); }
+
 bool MusicPlayer::Init(const MusicSettings& settings) {
     ZLOG_FUNCTION("initSound");
     try {
+        DropOpening();
         m_bundlePath = settings.musicBundle;
         m_volume = settings.musicVolume;
 
@@ -138,7 +169,7 @@ bool MusicPlayer::Init(const MusicSettings& settings) {
             if (!IsAcceptedSong(entry)) continue;
             ZLOG(LogInfo, "Attempting to open file \"" << entry << "\"");
             m_index = i;
-            OpenSong(entry);
+            m_stream = OpenStream(entry);
         }
         if (!m_stream) ZLOG_RETURN(FailNoSongs());
 
@@ -191,20 +222,18 @@ bool MusicPlayer::FailNoSongs() {
     return false;
 }
 
-void MusicPlayer::OpenSong(const std::string& entry) {
-    m_stream = nullptr;
+FSOUND_STREAM* MusicPlayer::OpenStream(const std::string& entry) {
     if (!entry.empty() && entry[0] == kBundleSongMark) {
-        if (!EnsureBundle()) return;
+        if (!EnsureBundle()) return nullptr;
         BundleCategory* music = m_bundle.FindCategory(kMusicCategory);
         BundleEntry* song = music ? music->FindEntry(entry.c_str() + 1) : nullptr;
         // The bundle keeps the bytes cached for as long as it is open, so they outlive
         // the stream that plays from them.
         const uint8_t* data = song ? music->ReadEntry(song) : nullptr;
-        if (!data || song->Size() > uint32_t(std::numeric_limits<int>::max())) return;
-        m_stream = m_sound.StreamOpen(reinterpret_cast<const char*>(data), kMemoryStreamMode, 0, int(song->Size()));
-    } else {
-        m_stream = m_sound.StreamOpen(entry.c_str(), kFileStreamMode, 0, 0);
+        if (!data || song->Size() > uint32_t(std::numeric_limits<int>::max())) return nullptr;
+        return m_sound.StreamOpen(reinterpret_cast<const char*>(data), kMemoryStreamMode, 0, int(song->Size()));
     }
+    return m_sound.StreamOpen(entry.c_str(), kFileStreamMode, 0, 0);
 }
 
 void MusicPlayer::StartSong() {
@@ -214,14 +243,11 @@ void MusicPlayer::StartSong() {
 }
 
 void MusicPlayer::Update(double elapsedMilliseconds) {
-    // What an advance changes before it may fail: put back when an exception escapes, so
-    // the next pass tries the same songs again.
-    const int32_t index = m_index;
     try {
         if (!m_playMusic || m_list.Count() == 0) return;
         if (!m_inGap) {
             if (m_sound.IsPlaying(m_channel) || m_paused) return;
-            // The song has ended; the next one opens after the gap.
+            // The song has ended; the next one opens during the gap and starts after it.
             if (m_stream) {
                 m_sound.StreamStop(m_stream);
                 m_sound.StreamClose(m_stream);
@@ -230,8 +256,11 @@ void MusicPlayer::Update(double elapsedMilliseconds) {
             m_inGap = true;
             m_gapTimer = 0;
             m_step = +1;
+            StartOpening();
             return;
         }
+        // After a skip, or when the last attempt threw.
+        if (!m_opening) StartOpening();
         if (m_gapTimer < kGapLength) {
             // Truncated after the addition: a 16.7 ms frame credits 16 ms.
             double sum = double(m_gapTimer) + (std::isfinite(elapsedMilliseconds) && elapsedMilliseconds > 0
@@ -239,25 +268,73 @@ void MusicPlayer::Update(double elapsedMilliseconds) {
             m_gapTimer = int32_t(std::min(sum, 1e9));
             return;
         }
-        Advance();
+        if (!m_opening) return;
+        if (!m_worker->Finished()) {
+            // Not ready yet: the frames go on, and a later pass starts it.
+            m_due = true;
+            return;
+        }
+        FinishOpening();
     } catch (...) {
         ZLOG(LogError, "Exception caught in UpdateSound!");
-        if (m_inGap) m_index = index;
     }
 }
 
-void MusicPlayer::Advance() {
-    int count = m_list.Count();
-    m_tries = 0;
-    do {
-        ++m_tries;
-        if (m_index + m_step < 0) m_index = count;  // back from the first entry reaches the last
-        m_index = ((m_index + m_step) % count + count) % count;
-        const std::string& entry = m_list.Entry(m_index);
-        if (IsAcceptedSong(entry)) OpenSong(entry);
-    } while (!m_stream && m_tries < count);
+void MusicPlayer::StartOpening() {
+    m_result = OpenResult();
+    m_result.index = m_index;
+    m_jobStep = m_step;
+    m_due = false;
+    m_skipWhileDue = false;
+    const int32_t from = m_index, step = m_step;
+    m_worker->Start([this, from, step] { OpenNext(from, step); });
+    m_opening = true;
+}
 
-    if (!m_stream) {
+// The worker's job: the first entry of an accepted type that opens, stepping from `from`
+// once round the list; no log line is written for these attempts.
+void MusicPlayer::OpenNext(int32_t from, int32_t step) {
+    OpenResult result;
+    result.index = from;
+    try {
+        const int count = m_list.Count();
+        int32_t index = from;
+        for (int tries = 0; tries < count && !result.stream; ++tries) {
+            if (index + step < 0) index = count;  // back from the first entry reaches the last
+            index = ((index + step) % count + count) % count;
+            result.index = index;
+            const std::string& entry = m_list.Entry(index);
+            if (IsAcceptedSong(entry)) result.stream = OpenStream(entry);
+        }
+    } catch (...) {
+        // The state stays as it was, so the next pass tries the same songs again.
+        if (result.stream) m_sound.StreamClose(result.stream);
+        result = OpenResult();
+        result.index = from;
+        result.threw = true;
+    }
+    m_result = result;
+}
+
+void MusicPlayer::FinishOpening() {
+    m_worker->Wait();
+    m_opening = false;
+    const OpenResult result = m_result;
+    m_result = OpenResult();
+    const bool skipped = m_skipWhileDue;
+    m_due = false;
+    m_skipWhileDue = false;
+    if (result.threw) {
+        ZLOG(LogError, "Exception caught in UpdateSound!");
+        return;
+    }
+    if (m_jobStep != m_step) {
+        // A skip the other way during the gap: this song is not the one wanted.
+        if (result.stream) m_sound.StreamClose(result.stream);
+        return;
+    }
+    m_index = result.index;
+    if (!result.stream) {
         m_playMusic = 0;
         try {
             Shutdown();
@@ -266,10 +343,29 @@ void MusicPlayer::Advance() {
         }
         return;
     }
+    if (skipped) {
+        m_sound.StreamClose(result.stream);
+        m_inGap = true;
+        m_gapTimer = kGapLength;
+        m_step = m_dueSkipStep;
+        return;
+    }
+    m_stream = result.stream;
     m_inGap = false;
     m_gapTimer = 0;
     m_step = +1;
     StartSong();
+}
+
+// Start-up and shut-down: waits for a song being opened and closes it unheard.
+void MusicPlayer::DropOpening() {
+    if (!m_opening) return;
+    m_worker->Wait();
+    m_opening = false;
+    if (m_result.stream) m_sound.StreamClose(m_result.stream);
+    m_result = OpenResult();
+    m_due = false;
+    m_skipWhileDue = false;
 }
 
 void MusicPlayer::Skip(int step) {
@@ -279,6 +375,12 @@ void MusicPlayer::Skip(int step) {
         m_sound.StreamClose(m_stream);
     }
     m_stream = nullptr;
+    if (m_due) {
+        // The song being opened counts as started: skip it once it is there.
+        m_skipWhileDue = true;
+        m_dueSkipStep = step;
+        return;
+    }
     m_inGap = true;
     m_gapTimer = kGapLength;  // the next Update opens a song without waiting
     m_step = step;
@@ -299,6 +401,7 @@ void MusicPlayer::ResumeMusic() {
 void MusicPlayer::Shutdown() {
     ZLOG_FUNCTION("ShutdownSound");
     m_playMusic = 0;
+    DropOpening();
     if (m_stream) {
         ZLOG(LogInfo, "Closing stream");
         m_sound.StreamClose(m_stream);

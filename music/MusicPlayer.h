@@ -2,11 +2,16 @@
 // between songs, skipping, pausing, shut-down), written against small interfaces so that
 // it runs the same natively under a test double and in the program over fmod.dll. It
 // borrows the song list, the music bundle and the PlayMusic flag from its owner; streams it
-// opens are closed by it.
+// opens are closed by it. During a run the next song is opened (file, headers, first
+// decode) on a worker, so that Update, called once per frame, never waits for a file.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/fmod.h"
@@ -49,6 +54,39 @@ public:
     virtual uint32_t TimeSeconds() = 0;
 };
 
+// Where the player opens the next song: one job at a time, away from the caller.
+class SongOpenWorker {
+public:
+    virtual ~SongOpenWorker() = default;
+    // Starts the job; any earlier one has finished (Finished was true, or Wait returned).
+    virtual void Start(std::function<void()> job) = 0;
+    // The job has run to its end; what it wrote is visible to the caller.
+    virtual bool Finished() = 0;
+    // Blocks until the job has ended (start-up and shut-down only, never a frame).
+    virtual void Wait() = 0;
+};
+
+// A thread per job: the program's worker.
+class ThreadSongOpenWorker : public SongOpenWorker {
+public:
+    ~ThreadSongOpenWorker() override { Wait(); }
+    void Start(std::function<void()> job) override;
+    bool Finished() override { return m_finished.load(); }
+    void Wait() override;
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_finished{true};
+};
+
+// Runs the job at once on the caller's thread (tests that step through every call).
+class InlineSongOpenWorker : public SongOpenWorker {
+public:
+    void Start(std::function<void()> job) override { job(); }
+    bool Finished() override { return true; }
+    void Wait() override {}
+};
+
 // The settings a run starts with.
 struct MusicSettings {
     bool shuffleMusic = true;
@@ -72,9 +110,12 @@ public:
     static const int kGapLength = 2000;
 
     // playMusic is the PlayMusic setting: read before every operation and switched off
-    // (set to 0) by the player when playback fails for good and at shut-down.
-    MusicPlayer(SoundApi& sound, MusicHost& host, Playlist& list, Bundle& bundle, int32_t& playMusic)
-        : m_sound(sound), m_host(host), m_list(list), m_bundle(bundle), m_playMusic(playMusic) {}
+    // (set to 0) by the player when playback fails for good and at shut-down. Songs are
+    // opened during the run through `worker` (not owned); without one the player uses a
+    // thread of its own.
+    MusicPlayer(SoundApi& sound, MusicHost& host, Playlist& list, Bundle& bundle, int32_t& playMusic,
+                SongOpenWorker* worker = nullptr);
+    ~MusicPlayer();
     MusicPlayer(const MusicPlayer&) = delete;
     MusicPlayer& operator=(const MusicPlayer&) = delete;
 
@@ -92,15 +133,22 @@ public:
     bool InGap() const { return m_inGap; }
     int GapTimer() const { return m_gapTimer; }
     bool Paused() const { return m_paused; }
+    // The next song is being opened (or is open and waits for the gap's end).
+    bool Opening() const { return m_opening; }
 
 private:
     bool InitSongs(const MusicSettings& settings);
     void AppendBundleSongs();
     bool EnsureBundle();
-    void OpenSong(const std::string& entry);
+    // Opens a song entry (see the .cpp); null when it cannot be opened. Runs on the worker
+    // during a run: it touches only the bundle and the sound functions.
+    FSOUND_STREAM* OpenStream(const std::string& entry);
     void StartSong();
     void Skip(int step);
-    void Advance();
+    void StartOpening();
+    void OpenNext(int32_t from, int32_t step);
+    void FinishOpening();
+    void DropOpening();
     bool FailNoSongs();
 
     SoundApi& m_sound;
@@ -117,6 +165,23 @@ private:
     bool m_inGap = false;
     int32_t m_gapTimer = 0;
     int32_t m_step = +1;
-    int32_t m_tries = 0;
     bool m_paused = false;
+
+    // The song being opened: the job searches from the current index in m_jobStep's
+    // direction and leaves its result here for the frame that takes it.
+    struct OpenResult {
+        int32_t index = 0;
+        FSOUND_STREAM* stream = nullptr;
+        bool threw = false;
+    };
+    std::unique_ptr<SongOpenWorker> m_ownWorker;
+    SongOpenWorker* m_worker;
+    bool m_opening = false;
+    int32_t m_jobStep = +1;
+    OpenResult m_result;
+    // The gap ended while the song was still being opened: it counts as started, so a skip
+    // meanwhile skips it (as it would a song that had started on time).
+    bool m_due = false;
+    bool m_skipWhileDue = false;
+    int32_t m_dueSkipStep = +1;
 };

@@ -1,17 +1,22 @@
 // Tests of the music player's state machine over a test double of the FSOUND functions:
 // which songs open in which order, the 2000 ms gap in frame time, the arrow-key operations,
-// the start-up failures, and the log lines a user's log file shows.
+// the start-up failures, and the log lines a user's log file shows. Most tests open songs
+// at once on the test's thread; the slow-source tests use the player's own worker thread.
 #include "music/MusicPlayer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "content/Bundle.h"
@@ -62,16 +67,29 @@ public:
     }
     int GetError() override { return error; }
     FSOUND_STREAM* StreamOpen(const char* nameOrData, unsigned mode, int offset, int length) override {
+        std::string source = (mode & FSOUND_LOADMEMORY) ? std::string(nameOrData, size_t(length)) : nameOrData;
+        if (source == slowSource) WaitForRelease();
+        std::lock_guard<std::recursive_mutex> lock(mutex);
         ++opens;
         if (throwOnOpen) throw std::runtime_error("decoder blew up");
         EXPECT_TRUE(initialised);
         EXPECT_EQ(offset, 0);
-        std::string source = (mode & FSOUND_LOADMEMORY) ? std::string(nameOrData, size_t(length)) : nameOrData;
-        Log("Open " + source);
+        calls.push_back("Open " + source);
         if (unopenable.count(source)) return nullptr;
         streams.push_back(std::make_unique<FakeStream>(FakeStream{source, mode, length}));
         ++openStreams;
         return reinterpret_cast<FSOUND_STREAM*>(streams.back().get());
+    }
+    // A source that takes as long as the test wants: its open waits for Release (or a
+    // minute, which marks the test failed).
+    void Release() {
+        std::lock_guard<std::mutex> lock(gateMutex);
+        released = true;
+        gate.notify_all();
+    }
+    void WaitForRelease() {
+        std::unique_lock<std::mutex> lock(gateMutex);
+        if (!gate.wait_for(lock, std::chrono::seconds(60), [this] { return released; })) gateTimedOut = true;
     }
     int StreamPlay(int channel, FSOUND_STREAM* stream) override {
         EXPECT_EQ(channel, FSOUND_FREE);
@@ -98,6 +116,7 @@ public:
         return Log("Stop " + reinterpret_cast<FakeStream*>(s)->source);
     }
     bool StreamClose(FSOUND_STREAM* s) override {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
         --openStreams;
         return Log("CloseStream " + reinterpret_cast<FakeStream*>(s)->source);
     }
@@ -125,12 +144,19 @@ public:
     int openStreams = 0;
     unsigned lastMode = 0;
     int lastLength = 0;
+    std::string slowSource;
+    bool gateTimedOut = false;
 
 private:
     bool Log(const std::string& call) {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
         calls.push_back(call);
         return true;
     }
+    std::recursive_mutex mutex;
+    std::mutex gateMutex;
+    std::condition_variable gate;
+    bool released = false;
 };
 
 // The program around the player: message boxes, the documents folder, the clock.
@@ -217,7 +243,8 @@ protected:
     Bundle bundle;
     int32_t playMusic = 1;
     MusicSettings settings;
-    MusicPlayer player{sound, host, list, bundle, playMusic};
+    InlineSongOpenWorker inlineWorker;
+    MusicPlayer player{sound, host, list, bundle, playMusic, &inlineWorker};
 };
 
 TEST_F(MusicPlayerTest, BundleSongsPlayFromMemory) {
@@ -581,6 +608,90 @@ TEST_F(MusicPlayerTest, ShutdownClosesStreamAndFmod) {
     std::vector<std::string> texts = log.Texts();
     EXPECT_EQ(std::count(texts.begin(), texts.end(), std::string("Closing stream")), 1);
     EXPECT_EQ(std::count(texts.begin(), texts.end(), std::string("Closing FMOD (FSOUND_Close())")), 2);
+}
+
+// The player with its own worker thread over a source that takes as long as the test wants.
+class SlowSourceTest : public MusicPlayerTest {
+protected:
+    // Frames of 16.7 ms until `n` songs have been started (a real wait: the worker opens
+    // them); false after 30 s.
+    bool FramesUntilPlayed(size_t n) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (sound.played.size() < n) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            threaded.Update(16.7);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+    MusicPlayer threaded{sound, host, list, bundle, playMusic};
+};
+
+// The next song opens on the worker: while its source takes its time, every frame's
+// Update returns at once and the gap runs on; the song starts on the first frame after it
+// is ready, and the order of the list stays.
+TEST_F(SlowSourceTest, FramesGoOnWhileTheNextSongOpens) {
+    WritePlaylist("one.ogg\ntwo.ogg\nthree.ogg\n");
+    settings.customMusic = true;
+    sound.slowSource = F("two.ogg");
+    ASSERT_TRUE(threaded.Init(settings));
+    sound.EndSong();
+    for (int pass = 0; pass < 400; ++pass) threaded.Update(16.7);  // well past the gap
+    EXPECT_THAT(sound.played, ElementsAre(F("one.ogg")));
+    EXPECT_TRUE(threaded.Opening());
+    EXPECT_TRUE(threaded.InGap());
+    sound.Release();
+    ASSERT_TRUE(FramesUntilPlayed(2));
+    EXPECT_FALSE(sound.gateTimedOut) << "an Update waited for the slow source";
+    EXPECT_FALSE(threaded.InGap());
+    sound.EndSong();
+    ASSERT_TRUE(FramesUntilPlayed(3));
+    sound.EndSong();
+    ASSERT_TRUE(FramesUntilPlayed(4));
+    EXPECT_THAT(sound.played, ElementsAre(F("one.ogg"), F("two.ogg"), F("three.ogg"), F("one.ogg")));
+    threaded.Shutdown();
+    EXPECT_EQ(sound.openStreams, 0);
+}
+
+// Arrow keys while a song is still opening: a skip after its start was due skips it, as it
+// would a song that had started; a skip back during the gap replaces the song prepared.
+TEST_F(SlowSourceTest, SkipsWhileTheNextSongOpensKeepTheOrder) {
+    const struct {
+        const char* name;
+        bool skipWhenDue;
+        std::vector<std::string> played;
+    } cases[] = {{"next twice", true, {"one.ogg", "three.ogg"}}, {"back in the gap", false, {"one.ogg", "four.ogg"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeSound fresh;
+        MusicPlayer player(fresh, host, list, bundle, playMusic);
+        WritePlaylist("one.ogg\ntwo.ogg\nthree.ogg\nfour.ogg\n");
+        settings.customMusic = true;
+        fresh.slowSource = F("two.ogg");
+        playMusic = 1;
+        ASSERT_TRUE(player.Init(settings));
+        if (c.skipWhenDue) {
+            player.NextSong();
+            for (int pass = 0; pass < 5; ++pass) player.Update(16.7);  // two.ogg due, still opening
+            player.NextSong();
+        } else {
+            fresh.EndSong();
+            player.Update(16.7);  // the gap begins, two.ogg opening
+            player.PreviousSong();
+        }
+        fresh.Release();
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (fresh.played.size() < 2 && std::chrono::steady_clock::now() < end) {
+            player.Update(16.7);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::vector<std::string> expected;
+        for (const std::string& name : c.played) expected.push_back(F(name));
+        EXPECT_EQ(fresh.played, expected);
+        player.Shutdown();
+        EXPECT_EQ(fresh.openStreams, 0) << "the skipped song's stream is closed";
+        EXPECT_FALSE(fresh.gateTimedOut);
+    }
 }
 
 TEST(FmodErrorText, TableAndUnknownCodes) {
