@@ -102,6 +102,15 @@ bool AdvanceQuote(QuoteTimeline& t, int dt, int duration) {
     return ended;
 }
 
+int ShowDurationMs(int64_t seconds) {
+    return int(std::min<int64_t>(std::max<int64_t>(seconds, kShortestDurationSeconds), kLongestDurationSeconds)) *
+           1000;
+}
+
+int ShowIntervalMs(int64_t seconds) {
+    return int(std::min<int64_t>(std::max<int64_t>(seconds, 0), kLongestIntervalSeconds)) * 1000;
+}
+
 float TextDepth(float progress) { return kTextStartDepth - (kTextStartDepth - kTextEndDepth) * progress; }
 
 float TextShift(float progress) { return -(TextDepth(progress) - kTextStartDepth) * 0.5f; }

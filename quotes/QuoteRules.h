@@ -62,6 +62,16 @@ struct QuoteTimeline {
 // Advances by dt ms of a quote lasting `duration` ms; true on the frame the quote ends.
 bool AdvanceQuote(QuoteTimeline& t, int dt, int duration);
 
+// The settings' seconds as the show's milliseconds, bounded to what the configuration
+// dialog can store (its track bars: 1..60 and 0..60 steps of 5 seconds): a duration below
+// the fade-in would cut the quote off, and a value beyond the range could overflow.
+constexpr int kDurationStepSeconds = 5;
+constexpr int kShortestDurationSeconds = 1 * kDurationStepSeconds;
+constexpr int kLongestDurationSeconds = 60 * kDurationStepSeconds;
+constexpr int kLongestIntervalSeconds = 60 * kDurationStepSeconds;
+int ShowDurationMs(int64_t seconds);
+int ShowIntervalMs(int64_t seconds);
+
 // Depth of the text and how far it has moved right, for a progress of 0..1.
 float TextDepth(float progress);
 float TextShift(float progress);

@@ -147,8 +147,8 @@ bool SetUp(cTexture* shadow) {
     gShow->Init(maxTexture, ShowTextureDepth(), Paths.fontFile, kCaptionFace, gQuoteRecords.data(),
                 int(gQuoteRecords.size()));
     gShow->SetShadowTexture(shadow);
-    gShow->SetDuration(ss ? ss->QuoteDuration * 1000 : 10000);
-    gShow->SetInterval(ss ? ss->QuoteInterval * 1000 : 5000);
+    gShow->SetDuration(ss ? quotes::ShowDurationMs(ss->QuoteDuration) : 10000);
+    gShow->SetInterval(ss ? quotes::ShowIntervalMs(ss->QuoteInterval) : 5000);
     return true;
 }
 

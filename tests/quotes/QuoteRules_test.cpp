@@ -84,6 +84,27 @@ TEST(QuoteTimeline, AFrameLongerThanTheFadeNeverGivesNegativeAlphaAndAZeroDurati
     EXPECT_TRUE(std::isfinite(z.progress));
 }
 
+// The settings reach the show bounded to the dialog's range: never shorter than the
+// fade-in, never an overflowed (negative) time.
+TEST(QuoteTimes, SettingsBoundedToWhatTheDialogStores) {
+    const int64_t big = std::numeric_limits<int32_t>::max();
+    const struct {
+        int64_t seconds;
+        int duration, interval;
+    } cases[] = {{0, 5000, 0},          {1, 5000, 1000},        {5, 5000, 5000},
+                 {7, 7000, 7000},       {10, 10000, 10000},     {300, 300000, 300000},
+                 {301, 300000, 300000}, {2147484, 300000, 300000}, {big, 300000, 300000},
+                 {-1, 5000, 0},         {-big - 1, 5000, 0}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ShowDurationMs(c.seconds), c.duration) << c.seconds;
+        EXPECT_EQ(ShowIntervalMs(c.seconds), c.interval) << c.seconds;
+    }
+    // The shortest duration still holds a whole fade-in and fade-out.
+    const auto steps = RunQuote(ShowDurationMs(1), 10);
+    EXPECT_EQ(steps.back().first, 5000);
+    EXPECT_FLOAT_EQ(steps[149].second, 1.0f);
+}
+
 TEST(QuoteOrder, EveryIndexOncePerCycleThenANewCycle) {
     QuoteOrder order(12345);
     for (int count : {1, 3, 7, 41}) {
