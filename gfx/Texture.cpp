@@ -107,7 +107,12 @@ void cTexture::Create(int width, int height, int kind, int mipLevels, const Pixe
     desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
     desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE | DDSCAPS_MIPMAP | DDSCAPS_COMPLEX;
     desc.ddsCaps.dwCaps2 = DDSCAPS2_TEXTUREMANAGE;
-    if (kind == kPlainSurface) {
+    if (kind == kPlainSurfaceInFormat) {
+        desc.dwFlags &= ~DWORD(DDSD_MIPMAPCOUNT);
+        desc.dwMipMapCount = 0;
+        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        desc.ddsCaps.dwCaps2 = 0;
+    } else if (kind == kPlainSurface) {
         // A plain surface is blitted onto the back buffer: in the display's own format
         // the blit is a plain copy. A converting blit (32-bit with alpha onto the 32-bit
         // back buffer) leaves Wine's Direct3D with extra work on every later frame, for
@@ -131,7 +136,7 @@ void cTexture::Create(int width, int height, int kind, int mipLevels, const Pixe
         m_surface = nullptr;
         throw cGameError("Couldn't create surface");
     }
-    if (kind == kPlainSurface) {
+    if (kind == kPlainSurface || kind == kPlainSurfaceInFormat) {
         DDSURFACEDESC2 made{};
         made.dwSize = sizeof made;
         if (SUCCEEDED(m_surface->GetSurfaceDesc(&made))) m_desc.ddpfPixelFormat = made.ddpfPixelFormat;
@@ -156,6 +161,42 @@ void cTexture::GenerateMipmaps() {
         parent = child;
     }
     parent->Release();
+}
+
+bool cTexture::FillMipmapLevel(int level) {
+    if (!m_surface || level < 1 || level >= kMaxLevels || !TextureFormats::MipmapCapable()) return false;
+    LPDIRECTDRAWSURFACE7 parent = m_surface;
+    parent->AddRef();
+    for (int i = 1; i < level; ++i) {
+        DDSCAPS2 caps{};
+        caps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_MIPMAP;
+        LPDIRECTDRAWSURFACE7 next = nullptr;
+        const bool found = SUCCEEDED(parent->GetAttachedSurface(&caps, &next)) && next;
+        parent->Release();
+        if (!found) return false;
+        parent = next;
+    }
+    DDSCAPS2 caps{};
+    caps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_MIPMAP;
+    LPDIRECTDRAWSURFACE7 child = nullptr;
+    const bool found = SUCCEEDED(parent->GetAttachedSurface(&caps, &child)) && child;
+    if (found) {
+        FillLevel(parent, child);
+        child->Release();
+    }
+    parent->Release();
+    return found;
+}
+
+bool cTexture::FillFromBgrx(const void* pixels, int pitch, bool bottomUp) {
+    if (!m_surface || !pixels) return false;
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    if (FAILED(m_surface->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr))) return false;
+    TexelBlock block = BlockOf(desc);
+    CopyBgrxPixels(static_cast<const uint8_t*>(pixels), pitch, bottomUp, block);
+    m_surface->Unlock(nullptr);
+    return true;
 }
 
 int cTexture::LevelCount() const {

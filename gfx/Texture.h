@@ -13,7 +13,11 @@
 #include "gfx/TextureRules.h"
 
 constexpr int kTextureSurface = 0;
+// An off-screen plain surface in the display's own format (blitted onto the back buffer).
 constexpr int kPlainSurface = -1;
+// An off-screen plain surface in the asked texture format (drawn into through GDI and
+// blitted into textures of that format, so that the blit converts nothing).
+constexpr int kPlainSurfaceInFormat = -2;
 
 class cTexture {
 public:
@@ -32,6 +36,12 @@ public:
     LPDIRECTDRAWSURFACE7 Surface() const { return m_surface; }
     // Fills every lower mipmap level from the level above.
     void GenerateMipmaps();
+    // Fills mipmap level `level` (1 is the first below the top) from the level above it;
+    // false when the chain has no such level or it cannot be locked.
+    bool FillMipmapLevel(int level);
+    // Fills the top level from 32-bit pixels B, G, R, x (see CopyBgrxPixels); false when
+    // the surface cannot be locked.
+    bool FillFromBgrx(const void* pixels, int pitch, bool bottomUp);
 
     // The description the surface was made with; its pixel format is the matching entry of
     // the device's texture format list.

@@ -144,3 +144,36 @@ void DownsampleLevel(const TexelBlock& parent, TexelBlock& child) {
         }
     }
 }
+
+namespace {
+
+// An 8-bit channel value placed into a mask (its top bits, where the mask is narrower).
+uint32_t ToMask(uint32_t value, uint32_t mask) {
+    if (!mask) return 0;
+    int shift = 0, width = 0;
+    while (!(mask >> shift & 1)) ++shift;
+    while (shift + width < 32 && (mask >> (shift + width) & 1)) ++width;
+    const uint32_t scaled = width >= 8 ? value << (width - 8) : value >> (8 - width);
+    return (scaled << shift) & mask;
+}
+
+}  // namespace
+
+void CopyBgrxPixels(const uint8_t* pixels, int pitch, bool bottomUp, TexelBlock& out) {
+    if (!pixels || !out.bits || out.width < 1 || out.height < 1) return;
+    const uint32_t bits = out.format.bitCount;
+    if (bits != 16 && bits != 32) return;
+    const PixelFormat& f = out.format;
+    const uint32_t alpha = ToMask(255, f.aMask);
+    for (int y = 0; y < out.height; ++y) {
+        const uint8_t* in = pixels + ptrdiff_t(bottomUp ? out.height - 1 - y : y) * pitch;
+        uint8_t* row = out.bits + ptrdiff_t(y) * out.pitch;
+        for (int x = 0; x < out.width; ++x, in += 4) {
+            const uint32_t texel = ToMask(in[2], f.rMask) | ToMask(in[1], f.gMask) | ToMask(in[0], f.bMask) | alpha;
+            if (bits == 16)
+                Store<uint16_t>(row + x * 2, uint16_t(texel));
+            else
+                Store<uint32_t>(row + x * 4, texel);
+        }
+    }
+}

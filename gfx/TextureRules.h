@@ -53,3 +53,8 @@ struct TexelBlock {
 // and masked by the child's mask. 32-bit: per byte. Other depths: the child is untouched.
 // Parent texels beyond the parent's edge are taken from its last row or column.
 void DownsampleLevel(const TexelBlock& parent, TexelBlock& child);
+
+// Fills `out` from 32-bit pixels B, G, R, x whose rows are `pitch` bytes apart (the first row
+// in memory is the bottom one when `bottomUp`), `out`'s size of them: each colour scaled
+// to the block's masks, alpha (when the format has it) opaque. 16- and 32-bit blocks only.
+void CopyBgrxPixels(const uint8_t* pixels, int pitch, bool bottomUp, TexelBlock& out);

@@ -40,7 +40,9 @@ void CaptionRenderer::MakeSurface() {
     delete m_surface;
     m_surface = nullptr;
     std::unique_ptr<cTexture> surface(new cTexture());
-    surface->CreateForDepth(m_width, m_height, m_depth, kPlainSurface, 1);
+    // Drawn in the tiles' own format (not the display's): the text keeps its smooth edges
+    // and its shadow's exact strength, and the copy into the tiles converts nothing.
+    surface->CreateForDepth(m_width, m_height, m_depth, kPlainSurfaceInFormat, 1);
     m_surface = surface.release();
 }
 

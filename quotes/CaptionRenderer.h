@@ -48,6 +48,8 @@ public:
     void CopyRemainingTiles();
     bool TilesPending() const { return m_nextTile < m_cols * m_rows; }
     HFONT Font() const { return m_font; }
+    // The surface the captions are drawn into (for the tests).
+    cTexture* DrawingSurface() const { return m_surface; }
 
 protected:
     DWORD Run() override;

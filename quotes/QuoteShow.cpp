@@ -4,12 +4,14 @@
 
 #include <d3d.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
 #include "content/Bundle.h"
 #include "content/Picture.h"
 #include "diag/Log.h"
+#include "gfx/GameError.h"
 #include "gfx/GraphicsLayer.h"
 #include "gfx/Texture.h"
 #include "scene/Flag.h"
@@ -31,6 +33,14 @@ const int kPictureMipLevels = 4;
 LPDIRECT3DDEVICE7 Device() {
     cGraphicsLayer* g = Graphics();
     return g ? g->GetDevice() : nullptr;
+}
+
+// The device's largest texture side (0 when unknown).
+int DeviceMaxTexture() {
+    cGraphicsLayer* g = Graphics();
+    if (!g) return 0;
+    const D3DDEVICEDESC7& desc = g->GetDeviceDescription();
+    return int(std::min(desc.dwMaxTextureWidth, desc.dwMaxTextureHeight));
 }
 
 void DrawQuad(LPDIRECT3DDEVICE7 device, QuadVertex* v) {
@@ -101,9 +111,9 @@ void QuoteRecord::DrawText(cTexture* shadow, float alpha, int depth) {
 }
 
 PictureLoader::PictureLoader(BundleCategory* category, BundleEntry* entry, uint32_t width, uint32_t height,
-                             std::string name, int depth)
+                             std::string name, int depth, int maxTexture)
     : m_category(category), m_entry(entry), m_width(width), m_height(height), m_name(std::move(name)),
-      m_depth(depth) {}
+      m_depth(depth), m_maxTexture(maxTexture) {}
 
 PictureLoader::~PictureLoader() {
     Join();
@@ -139,7 +149,18 @@ DWORD PictureLoader::Run() {
         Settle(Decoding, NotAPicture);
         return 0;
     }
+    // The picture becomes one texture of its own size: one the device cannot have leaves
+    // the quote without its picture, like a picture that does not decode.
+    if (m_maxTexture > 0 && (m_picture->Width() > m_maxTexture || m_picture->Height() > m_maxTexture)) {
+        Settle(Decoding, NoTexture);
+        return 0;
+    }
     m_state = Building;
+    // Drawn into memory here, so that the main thread only copies pixels.
+    if (!m_picture->GetBits()) {
+        Settle(Building, NoTexture);
+        return 0;
+    }
     cFlag* flag = new cFlag();
     flag->SetAspect(int(m_width), int(m_height));
     flag->SetGrid(1, 1);
@@ -151,20 +172,34 @@ DWORD PictureLoader::Run() {
 void PictureLoader::Poll() {
     if (m_state < Decoded || m_error != None || m_state == Done || !m_flag) return;
     m_state = MakingTextures;
+    const int step = m_step++;
+    if (step == 0) {
+        try {
+            m_texture.reset(new cTexture());
+            m_texture->CreateForDepth(m_picture->Width(), m_picture->Height(), m_depth, kTextureSurface,
+                                      kPictureMipLevels);
+        } catch (const cGameError&) {
+            m_texture.reset();
+            m_error = NoTexture;
+        }
+        return;
+    }
+    if (step == 1) {
+        if (!m_texture->FillFromBgrx(m_picture->GetBits(), m_picture->Width() * 4, true)) m_error = NoTexture;
+        return;
+    }
+    if (m_texture->FillMipmapLevel(step - 1)) return;
     cFlagCell& cell = m_flag->Cell(0, 0);
     delete cell.texture;
-    cell.texture = MakeTextureFromPicture(m_depth, *m_picture, kPictureMipLevels);
-    if (cell.texture) m_flag->AddLoadedTiles(1);
-    if (m_flag->AllTilesLoaded()) {
-        m_state = Done;
-        m_picture.reset();
-    }
+    cell.texture = m_texture.release();
+    m_flag->AddLoadedTiles(1);
+    m_state = Done;
+    m_picture.reset();
 }
 
 cFlag* PictureLoader::Finish() {
-    if (m_error != None) return nullptr;
-    if (m_state != Done) Poll();
-    if (m_state != Done) return nullptr;
+    while (m_error == None && m_state >= Decoded && m_state != Done) Poll();
+    if (m_error != None || m_state != Done) return nullptr;
     cFlag* flag = m_flag;
     m_flag = nullptr;
     return flag;
@@ -258,6 +293,9 @@ void QuoteShow::Update(int ms) {
                 m_loader->ErrorCode() == PictureLoader::None) {
                 delete m_picture;
                 m_picture = m_loader->Finish();
+                if (!m_picture)
+                    ZLOG(LogError, "Could not make the texture of the picture " << m_loader->Name() << " (error "
+                                                                                << m_loader->ErrorCode() << ")");
                 DeleteLoader();
                 MakeCurrent();
             } else if (!m_loader && m_pending && m_keptPicture) {
@@ -274,6 +312,7 @@ void QuoteShow::Update(int ms) {
 }
 
 void QuoteShow::NextQuote() {
+    m_quoteCaption = false;
     m_index = m_order.Next(m_count);
     if (m_index < 0 || !m_quotes) return;
     QuoteRecord* quote = &m_quotes[m_index];
@@ -286,8 +325,10 @@ void QuoteShow::NextQuote() {
         return;
     }
     quote->BuildGrid(m_cols, m_rows, m_captionTextures.data());
-    if (m_captionReady)
-        m_caption->RenderText(quote->text.c_str(), m_captionTextures.data(), int(m_captionTextures.size()));
+    // A caption that cannot be rendered leaves the textures with the previous quote's text:
+    // this quote is then drawn without one.
+    m_quoteCaption = m_captionReady && m_caption->RenderText(quote->text.c_str(), m_captionTextures.data(),
+                                                             int(m_captionTextures.size())) > 0;
 }
 
 bool QuoteShow::StartPicture() {
@@ -315,7 +356,8 @@ bool QuoteShow::StartPicture() {
         for (size_t i = 0; i < category->EntryCount(); ++i) {
             BundleEntry* entry = category->Entry(i);
             if (entry->Name() != name) continue;
-            m_loader = new PictureLoader(category, entry, m_layout.width, m_layout.height, m_layout.name, m_depth);
+            m_loader = new PictureLoader(category, entry, m_layout.width, m_layout.height, m_layout.name, m_depth,
+                                         DeviceMaxTexture());
             if (!m_loader->StartLoading()) {
                 DeleteLoader();
                 break;
@@ -333,8 +375,8 @@ bool QuoteShow::StartPicture() {
 void QuoteShow::Draw() {
     LPDIRECT3DDEVICE7 device = Device();
     if (!device || !m_current || !m_picture) return;
-    const bool withText = m_captionReady && m_caption && m_caption->IsDone();
-    if (m_captionReady && !withText) return;
+    const bool withText = m_quoteCaption && m_caption && m_caption->IsDone();
+    if (m_quoteCaption && !withText) return;
     const float alpha = m_timeline.alpha;
     const float z = quotes::TextDepth(m_timeline.progress);
 

@@ -48,21 +48,25 @@ public:
     int cols = 1, rows = 1;
 };
 
-// Reads, decodes and lays out one picture on its own thread; the main thread makes its
-// texture. Owns the Picture and the cFlag until Finish hands the cFlag over.
+// Reads, decodes and lays out one picture on its own thread and draws it into memory there;
+// the main thread makes its texture in small steps, one per Poll. Owns the Picture, the
+// texture being made and the cFlag until Finish hands the cFlag over.
 class PictureLoader : public WorkerThread {
 public:
     enum State { Reading = 1, Decoding = 2, Building = 3, Decoded = 8, MakingTextures = 9, Done = 10 };
-    enum Error { None = 0, NotFound = 1, NoCategory = 2, Unreadable = 3, NotAPicture = 4 };
+    // NoTexture: larger than the device's largest texture, or the device refused it.
+    enum Error { None = 0, NotFound = 1, NoCategory = 2, Unreadable = 3, NotAPicture = 4, NoTexture = 5 };
 
     PictureLoader(BundleCategory* category, BundleEntry* entry, uint32_t width, uint32_t height, std::string name,
-                  int depth);
+                  int depth, int maxTexture);
     ~PictureLoader() override;
 
     bool StartLoading();
     int State() const { return m_state; }
     int ErrorCode() const { return m_error; }
-    // Main thread, state >= Decoded: makes the picture's texture. May throw cGameError.
+    // Main thread, state >= Decoded: the next step of making the picture's texture (create
+    // it, fill its top level, then one mipmap level per call). A texture the device refuses
+    // sets NoTexture.
     void Poll();
     // Polls when needed and hands over the cFlag (the caller owns it), null on an error.
     cFlag* Finish();
@@ -79,7 +83,10 @@ private:
     uint32_t m_width, m_height;
     std::string m_name;
     int m_depth;
+    int m_maxTexture;
     std::unique_ptr<Picture> m_picture;
+    std::unique_ptr<cTexture> m_texture;  // being made by Poll
+    int m_step = 0;                       // Poll's next step
     cFlag* m_flag = nullptr;
     std::atomic<int> m_state{0};
     std::atomic<int> m_error{0};
@@ -121,6 +128,13 @@ public:
     int CaptionRows() const { return m_rows; }
     int TextureDepth() const { return m_depth; }
     bool HasPicture() const { return m_picture != nullptr; }
+    // The current (or prepared) quote's caption is being or was rendered; false when its
+    // rendering could not start, and the quote is then drawn without text.
+    bool QuoteHasCaption() const { return m_quoteCaption; }
+    CaptionRenderer* Caption() const { return m_caption.get(); }
+    cTexture* CaptionTexture(int i) const {
+        return i >= 0 && i < int(m_captionTextures.size()) ? m_captionTextures[size_t(i)] : nullptr;
+    }
 
 private:
     void NextQuote();
@@ -144,6 +158,7 @@ private:
     std::vector<cTexture*> m_captionTextures;
     int m_cols = 1, m_rows = 1;
     bool m_captionReady = false;
+    bool m_quoteCaption = false;
     cTexture* m_shadow = nullptr;
     int m_depth = 16;
     std::string m_fontFile, m_face;

@@ -23,6 +23,7 @@
 #include "content/BundleWriter.h"
 #include "diag/Log.h"
 #include "gfx/GraphicsLayer.h"
+#include "gfx/Texture.h"
 #include "quotes/QuoteScene.h"
 #include "quotes/QuoteShow.h"
 #include "saver/Saver.h"
@@ -478,6 +479,81 @@ TEST_F(QuoteShowWine, CaptionTilesAndSixteenBitTextures) {
     }
 }
 
+// The caption is drawn in the tiles' 32-bit format whatever the display's depth: its
+// shadow pixels (0x0A0A0A) reach the tile unchanged and get the alpha of their brightness
+// (254), on a 16-bit display as on a 32-bit one.
+TEST_F(QuoteShowWine, CaptionShadowKeepsItsStrengthOnASixteenBitDisplay) {
+    for (int displayBits : {16, 32}) {
+        SCOPED_TRACE(displayBits);
+        if (displayBits == 16) {
+            DEVMODEA mode = {};
+            mode.dmSize = sizeof(mode);
+            mode.dmPelsWidth = kW;
+            mode.dmPelsHeight = kH;
+            mode.dmBitsPerPel = 16;
+            mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+            ASSERT_EQ(ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
+        }
+        RequestedMode = ScreenMode{kW, kH, displayBits};
+        SetQuoteShowLimits(0, 32);
+        ASSERT_TRUE(Start());
+        QuoteShow* show = TheQuoteShow();
+        ASSERT_TRUE(RenderUntil([&] { return show->Current() && show->Caption()->IsDone(); }, 30000));
+        cTexture* tile = show->CaptionTexture(0);
+        ASSERT_NE(tile, nullptr);
+        DDSURFACEDESC2 desc = {};
+        desc.dwSize = sizeof desc;
+        ASSERT_EQ(tile->Surface()->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr), DD_OK);
+        ASSERT_EQ(desc.ddpfPixelFormat.dwRGBBitCount, 32u);
+        int shadow = 0, shadowAlpha254 = 0, text = 0;
+        for (DWORD y = 0; y < desc.dwHeight; ++y) {
+            const BYTE* p = static_cast<const BYTE*>(desc.lpSurface) + desc.lPitch * LONG(y);
+            for (DWORD x = 0; x < desc.dwWidth; ++x, p += 4) {
+                if (p[0] == 10 && p[1] == 10 && p[2] == 10) {
+                    ++shadow;
+                    if (p[3] == 254) ++shadowAlpha254;
+                }
+                if (p[0] == 255 && p[1] == 255 && p[2] == 255 && p[3] == 255) ++text;
+            }
+        }
+        tile->Surface()->Unlock(nullptr);
+        EXPECT_GT(shadow, 200) << "pixels of the shadow colour itself";
+        EXPECT_EQ(shadowAlpha254, shadow) << "the shadow's alpha is 10 + 10 + 10 over 30.000002";
+        EXPECT_GT(text, 200) << "the white text";
+        CleanUp();
+        DestroyWindow(window);
+        window = nullptr;
+        ChangeDisplaySettingsA(nullptr, 0);
+        PumpMessages();
+    }
+}
+
+// A caption that cannot be rendered (here: its drawing surface's device context is taken)
+// leaves its quote without text, not with the previous quote's; the next caption is whole.
+TEST_F(QuoteShowWine, QuoteWhoseCaptionFailedIsDrawnWithoutText) {
+    ASSERT_TRUE(Start());
+    QuoteShow* show = TheQuoteShow();
+    ASSERT_TRUE(RenderUntil([&] { return show->Current() && show->Caption()->IsDone(); }, 30000));
+    EXPECT_TRUE(show->QuoteHasCaption());
+    const int first = show->QuotesShown();
+    HDC held = nullptr;
+    ASSERT_EQ(show->Caption()->DrawingSurface()->Surface()->GetDC(&held), DD_OK);
+    QuoteShots without;
+    bool ok = false;
+    FollowQuote(*this, "quotes-caption-failed", without, &ok);
+    show->Caption()->DrawingSurface()->Surface()->ReleaseDC(held);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(show->QuotesShown(), first + 1);
+    EXPECT_LT(without.fullText.white, 20) << "no caption drawn, not the previous quote's";
+    ASSERT_GT(without.picture.pixels, 1000);
+    EXPECT_GT(without.picture.coloured, without.picture.pixels / 5) << "the picture is still shown";
+    QuoteShots with;
+    FollowQuote(*this, "quotes-caption-again", with, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(show->QuoteHasCaption());
+    EXPECT_GT(with.fullText.white, 40) << "the next caption is drawn again";
+}
+
 // Content that is missing or damaged: each gives its message box or falls back, and the
 // set-up never crashes. A windowed (preview-sized) scene is enough here.
 class QuoteContentWine : public QuoteShowWine {
@@ -525,9 +601,10 @@ TEST_F(QuoteContentWine, MissingBundlesTellTheUserAndEndTheSetUp) {
     }
 }
 
-// Damaged quote entries are skipped and the rest shown; a picture that is no picture makes
-// its quote run without it; a quote whose picture has no layout is passed over; a missing
-// font leaves the captions out while the pictures are still shown.
+// Damaged quote entries are skipped and the rest shown; a picture that is no picture, or one
+// larger than the device's largest texture, makes its quote run without it; a quote whose
+// picture has no layout is passed over; a missing font leaves the captions out while the
+// pictures are still shown.
 TEST_F(QuoteContentWine, DamagedContentFallsBackGracefully) {
     const std::string folder = Folder();
     Bundle shipped;
@@ -548,7 +625,8 @@ TEST_F(QuoteContentWine, DamagedContentFallsBackGracefully) {
     BundleWriter quotes;
     quotes.BeginCategory("quotes");
     for (const auto& q : std::vector<std::pair<std::string, std::string>>{
-             {"broken-picture", naming("broken")}, {"short", entry.substr(0, 40)}, {"nan", nan},
+             {"broken-picture", naming("broken")}, {"huge-picture", naming("huge")},
+             {"short", entry.substr(0, 40)}, {"nan", nan},
              {"no-layout", naming("nolayout")}, {"no-nul", entry.substr(0, entry.size() - 1)}, {"good", entry}})
         ASSERT_TRUE(quotes.AddEntry(q.first, q.second.data(), q.second.size()));
     ASSERT_TRUE(WriteWholeFile(folder + "quotes.bdl", quotes.Finish()));
@@ -568,13 +646,18 @@ TEST_F(QuoteContentWine, DamagedContentFallsBackGracefully) {
         d.push_back('\0');
         return std::vector<uint8_t>(d.begin(), d.end());
     };
+    bool hugeRead = false;
+    const std::string huge = wt::ReadFile(wt::WindowsPath(QUOTE_SHOT_DIR) + "huge.gif", &hugeRead);
+    ASSERT_TRUE(hugeRead);
     BundleWriter images;
     images.BeginCategory("image");
     images.AddEntry("broken", notAPicture, sizeof notAPicture);
+    images.AddEntry("huge", huge.data(), huge.size());
     images.AddEntry("nolayout", jpeg, picture->Size());
     images.AddEntry(goodPicture, jpeg, picture->Size());
     images.BeginCategory("dims");
     images.AddEntry("broken", dims("broken"));
+    images.AddEntry("huge", dims("huge"));
     images.AddEntry("cut", dims("cut").data(), 6);
     images.AddEntry(goodPicture, dims(goodPicture));
     ASSERT_TRUE(WriteWholeFile(folder + "images.bdl", images.Finish()));
@@ -584,23 +667,27 @@ TEST_F(QuoteContentWine, DamagedContentFallsBackGracefully) {
     Paths.fontFile = folder + "no-such-font.TTF";
     ss->QuoteDuration = 2;
     ASSERT_TRUE(StartSmall());
+    const D3DDEVICEDESC7& device = Graphics()->GetDeviceDescription();
+    ASSERT_GT(16400u, std::min(device.dwMaxTextureWidth, device.dwMaxTextureHeight)) << "huge.gif is too large";
     QuoteShow* show = TheQuoteShow();
-    EXPECT_EQ(show->QuoteCount(), 3) << "the short, NaN and unterminated entries are skipped";
+    EXPECT_EQ(show->QuoteCount(), 4) << "the short, NaN and unterminated entries are skipped";
     EXPECT_FALSE(show->HasCaptions());
-    bool goodWithPicture = false, brokenWithout = false, noLayout = false;
+    bool goodWithPicture = false, brokenWithout = false, hugeWithout = false, noLayout = false;
     const bool finished = RenderUntil(
         [&] {
             if (const QuoteRecord* q = show->Current()) {
                 if (q->picture == goodPicture && show->HasPicture()) goodWithPicture = true;
                 if (q->picture == "broken" && !show->HasPicture()) brokenWithout = true;
+                if (q->picture == "huge" && !show->HasPicture()) hugeWithout = true;
                 if (q->picture == "nolayout") noLayout = true;
             }
-            return goodWithPicture && brokenWithout && show->QuotesShown() >= 4;
+            return goodWithPicture && brokenWithout && hugeWithout && show->QuotesShown() >= 4;
         },
-        30000);
+        90000);
     EXPECT_TRUE(finished);
     EXPECT_TRUE(goodWithPicture) << "the good quote is shown with its picture, without a caption";
     EXPECT_TRUE(brokenWithout) << "a picture that is no picture leaves its quote without one";
+    EXPECT_TRUE(hugeWithout) << "a picture larger than any texture leaves its quote without one";
     EXPECT_FALSE(noLayout) << "a quote whose picture has no layout is passed over";
 
     // Fully visible, the good quote shows its picture over the flag and no caption.
