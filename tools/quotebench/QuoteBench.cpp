@@ -1,19 +1,26 @@
-// Frame-time benchmark of the quote show: the full-screen scene (800 x 600 x 32) for a
-// fixed time with quotations off, then with them on and short timings, so that many
-// picture decodes and caption renders happen. Prints the median and largest frame time of
-// each run, and of the quote run's frames while a quote is being prepared (picture
-// decoding or caption rendering on the workers) and its texture made.
+// Frame-time benchmark of the full-screen scene (800 x 600 x 32) under changes that used to
+// stall the frame thread: quotations changing every 2 s (picture decoding, caption
+// rendering, texture making), and songs changing every 2 s from a source that takes 200 ms
+// per open, with the player opening them on its worker (the program's way) and, for
+// comparison, on the frame thread. Each run lasts SECONDS; it prints the median, 99th
+// percentile and largest frame time of each against the run without changes, and for the
+// quote run the frames in which a quote was being prepared.
 // Usage (under Wine, from tools/bench-quotes.sh): quotebench.exe DIST_FOLDER SECONDS
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "audio/fmod.h"
+#include "content/Bundle.h"
 #include "core/Globals.h"
+#include "core/Playlist.h"
 #include "core/SaverState.h"
+#include "music/MusicPlayer.h"
 #include "quotes/QuoteScene.h"
 #include "quotes/QuoteShow.h"
 #include "saver/Saver.h"
@@ -22,10 +29,46 @@
 
 namespace {
 
+const DWORD kChangeEveryMs = 2000;
+const DWORD kSlowOpenMs = 200;
+
 LRESULT CALLBACK BenchWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
+// The FSOUND functions of fmod.dll; opening a song takes kSlowOpenMs longer, as from a
+// slow share.
+class SlowSound : public SoundApi {
+public:
+    bool SetBufferSize(int ms) override { return FSOUND_SetBufferSize(ms) != 0; }
+    bool SetDriver(int driver) override { return FSOUND_SetDriver(driver) != 0; }
+    bool Init(int rate, int channels, unsigned flags) override { return FSOUND_Init(rate, channels, flags) != 0; }
+    int GetError() override { return FSOUND_GetError(); }
+    FSOUND_STREAM* StreamOpen(const char* nameOrData, unsigned mode, int offset, int length) override {
+        if (slow) Sleep(kSlowOpenMs);
+        return FSOUND_Stream_Open(nameOrData, mode, offset, length);
+    }
+    int StreamPlay(int channel, FSOUND_STREAM* stream) override { return FSOUND_Stream_Play(channel, stream); }
+    bool SetPan(int channel, int pan) override { return FSOUND_SetPan(channel, pan) != 0; }
+    bool SetVolume(int channel, int volume) override { return FSOUND_SetVolume(channel, volume) != 0; }
+    bool IsPlaying(int channel) override { return FSOUND_IsPlaying(channel) != 0; }
+    bool SetPaused(int channel, bool paused) override { return FSOUND_SetPaused(channel, paused ? 1 : 0) != 0; }
+    bool StreamStop(FSOUND_STREAM* stream) override { return FSOUND_Stream_Stop(stream) != 0; }
+    bool StreamClose(FSOUND_STREAM* stream) override { return FSOUND_Stream_Close(stream) != 0; }
+    void Close() override { FSOUND_Close(); }
+    bool slow = false;
+};
+
+class QuietHost : public MusicHost {
+public:
+    void ShowInitError(const std::string& text) override { std::fprintf(stderr, "sound: %s\n", text.c_str()); }
+    void SetCriticalError(int) override {}
+    std::string DocumentsFolder() override { return std::string(); }
+    std::vector<std::string> ListFiles(const std::string&, const char*) override { return {}; }
+    std::vector<std::string> ListFolders(const std::string&) override { return {}; }
+    uint32_t TimeSeconds() override { return 1; }
+};
+
 struct Stats {
-    double median = 0, p90 = 0, max = 0;
+    double median = 0, p99 = 0, max = 0;
     size_t frames = 0;
 };
 
@@ -35,15 +78,32 @@ Stats Summarise(std::vector<double> t) {
     if (t.empty()) return s;
     std::sort(t.begin(), t.end());
     s.median = t[t.size() / 2];
-    s.p90 = t[t.size() * 9 / 10];
+    s.p99 = t[std::min(t.size() - 1, t.size() * 99 / 100)];
     s.max = t.back();
     return s;
 }
 
-// Frame times (ms) of a run; `preparing` gets those of frames in which a quote was being
-// prepared or became current.
-bool Run(bool quotes, DWORD seconds, std::vector<double>& all, std::vector<double>& preparing) {
-    ss->ShowQuotes = quotes ? 1 : 0;
+enum class Music { Off, Steady, ChangingOnWorker, ChangingOnFrameThread };
+
+struct RunSpec {
+    const char* name;
+    bool quotes;
+    bool quotesChanging;
+    Music music;
+};
+
+struct RunResult {
+    std::vector<double> all, preparing;
+    int songsStarted = 0;
+    int quotesShown = 0;
+};
+
+std::string gMusicBundle;
+
+// Frame times (ms) of the main loop's work (frame and music update) of one run;
+// `preparing` gets those of frames in which a quote was being prepared or became current.
+bool Run(const RunSpec& spec, DWORD seconds, RunResult& out) {
+    ss->ShowQuotes = spec.quotes ? 1 : 0;
     HWND window = CreateWindowExA(WS_EX_TOPMOST, "ZephylQuoteBench", "Zephyl Saver", WS_POPUP | WS_VISIBLE, 0, 0,
                                   800, 600, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     hScrWindow = window;
@@ -55,34 +115,77 @@ bool Run(bool quotes, DWORD seconds, std::vector<double>& all, std::vector<doubl
         DestroyWindow(window);
         return false;
     }
+    if (QuoteShow* show = TheQuoteShow()) {
+        // A quote every 2 s: 1 s shown, 1 s between (shorter than the settings allow).
+        if (spec.quotesChanging) {
+            show->SetDuration(1000);
+            show->SetInterval(1000);
+        }
+    }
+
+    SlowSound sound;
+    QuietHost host;
+    Playlist list;
+    Bundle bundle;
+    int32_t playMusic = 1;
+    InlineSongOpenWorker frameThread;
+    std::unique_ptr<MusicPlayer> player;
+    if (spec.music != Music::Off) {
+        player.reset(new MusicPlayer(sound, host, list, bundle, playMusic,
+                                     spec.music == Music::ChangingOnFrameThread ? &frameThread : nullptr));
+        MusicSettings settings;
+        settings.shuffleMusic = false;
+        settings.defaultMusic = true;
+        settings.musicVolume = 64;
+        settings.musicBundle = gMusicBundle;
+        if (!player->Init(settings)) std::fprintf(stderr, "%s: no music\n", spec.name);
+        sound.slow = true;
+    }
+    const bool changingSongs = spec.music == Music::ChangingOnWorker || spec.music == Music::ChangingOnFrameThread;
+
     // Warm-up: the device builds its shaders on the first frames.
     for (int i = 0; i < 30; ++i) RenderFrame();
     ResetFrameClock();
     const DWORD start = GetTickCount();
+    DWORD lastChange = start;
+    int lastChannel = player ? player->Channel() : 0;
     LARGE_INTEGER freq, a, b;
     QueryPerformanceFrequency(&freq);
     while (GetTickCount() - start < seconds * 1000) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        if (changingSongs && GetTickCount() - lastChange >= kChangeEveryMs) {
+            player->NextSong();  // as the right arrow does, from the window procedure
+            lastChange = GetTickCount();
+        }
         const QuoteShow* show = TheQuoteShow();
         const bool between = show && !show->Current();
         const int shownBefore = show ? show->QuotesShown() : 0;
         QueryPerformanceCounter(&a);
         RenderFrame();
+        if (player) player->Update(FrameMilliseconds());
         QueryPerformanceCounter(&b);
         const double ms = double(b.QuadPart - a.QuadPart) * 1000.0 / double(freq.QuadPart);
-        all.push_back(ms);
-        if (show && (between || show->QuotesShown() != shownBefore)) preparing.push_back(ms);
+        out.all.push_back(ms);
+        if (show && (between || show->QuotesShown() != shownBefore)) out.preparing.push_back(ms);
+        if (player && player->Channel() != lastChannel) {
+            lastChannel = player->Channel();
+            ++out.songsStarted;
+        }
         Sleep(5);
     }
+    if (const QuoteShow* show = TheQuoteShow()) out.quotesShown = show->QuotesShown();
+    if (player) player->Shutdown();
+    player.reset();
     CleanUp();
     DestroyWindow(window);
     return true;
 }
 
-void Print(const char* what, const Stats& s) {
-    std::printf("%-34s frames %6u  median %7.2f ms  90%% %7.2f ms  max %7.2f ms\n", what, unsigned(s.frames), s.median,
-                s.p90, s.max);
+void Print(const char* what, const Stats& s, const Stats& base) {
+    std::printf("%-46s frames %6u  median %6.2f ms  99%% %7.2f ms  max %7.2f ms  (x%.2f, x%.2f, x%.2f)\n", what,
+                unsigned(s.frames), s.median, s.p99, s.max, base.median > 0 ? s.median / base.median : 0.0,
+                base.p99 > 0 ? s.p99 / base.p99 : 0.0, base.max > 0 ? s.max / base.max : 0.0);
 }
 
 }  // namespace
@@ -109,27 +212,41 @@ int main(int argc, char** argv) {
     Paths.shadow5 = dist + "shadow5.png";
     Paths.shadow7 = dist + "shadow7.png";
     Paths.flagPicture = dist + "Zephyl.gif";
+    gMusicBundle = dist + "music.bdl";
     RunMode = ModeSaver;
     DisplayModeChanged = true;
     OriginalMode = ScreenMode{1024, 768, 32};
     RequestedMode = ScreenMode{800, 600, 32};
     InstallQuoteShow();
 
-    std::vector<double> off, offUnused, on, preparing;
-    if (!Run(false, seconds, off, offUnused) || !Run(true, seconds, on, preparing)) {
-        std::fprintf(stderr, "the scene could not be set up\n");
-        return 1;
+    const RunSpec runs[] = {
+        {"no changes (quotes off, one song playing)", false, false, Music::Steady},
+        {"songs every 2 s, 200 ms opens, on the worker", false, false, Music::ChangingOnWorker},
+        {"songs every 2 s, 200 ms opens, on the frame", false, false, Music::ChangingOnFrameThread},
+        {"quotes every 2 s (no music)", true, true, Music::Off},
+    };
+    RunResult results[sizeof runs / sizeof runs[0]];
+    for (size_t i = 0; i < sizeof runs / sizeof runs[0]; ++i) {
+        if (!Run(runs[i], seconds, results[i])) {
+            std::fprintf(stderr, "the scene could not be set up\n");
+            return 1;
+        }
     }
-    Print("quotes off", Summarise(off));
-    Print("quotes on", Summarise(on));
-    Print("quotes on, while preparing a quote", Summarise(preparing));
-    const Stats base = Summarise(off), prep = Summarise(preparing);
+    const Stats base = Summarise(results[0].all);
+    std::printf("frame work (frame and music update) per main-loop pass; ratios to the first run\n");
+    for (size_t i = 0; i < sizeof runs / sizeof runs[0]; ++i) {
+        Print(runs[i].name, Summarise(results[i].all), base);
+        if (runs[i].music == Music::ChangingOnWorker || runs[i].music == Music::ChangingOnFrameThread)
+            std::printf("%-46s songs started %d\n", "", results[i].songsStarted);
+    }
+    const RunResult& q = results[3];
+    const Stats prep = Summarise(q.preparing);
+    Print("  quotes: frames while preparing a quote", prep, base);
     size_t over = 0;
-    for (double t : preparing)
+    for (double t : q.preparing)
         if (t > 2 * base.median) ++over;
-    std::printf("longest preparing frame / median frame with quotes off: %.2f; preparing frames over twice that "
-                "median: %u of %u\n",
-                base.median > 0 ? prep.max / base.median : 0.0, unsigned(over), unsigned(preparing.size()));
+    std::printf("quotes shown %d; preparing frames over twice the median without changes: %u of %u\n", q.quotesShown,
+                unsigned(over), unsigned(q.preparing.size()));
     delete ss;
     ss = nullptr;
     return 0;
