@@ -223,3 +223,33 @@ TEST(Mipmaps, ParentsOddEdgeIsNotReadPast) {
     EXPECT_EQ(child.Get32(0, 0), 0x06060606u);
     EXPECT_EQ(child.Get32(0, 1), 0x10101010u);
 }
+
+// A picture's 32-bit B, G, R, x pixels (bottom-up, as a DIB section holds them) into a
+// texture level: rows turned top-down, colours placed in the level's masks, alpha opaque.
+TEST(PixelCopy, BgrxIntoThirtyTwoAndSixteenBitLevels) {
+    // 2 x 2, bottom row first: bottom-left red, bottom-right white, top-left green, top-right blue.
+    const uint8_t dib[16] = {0, 0, 255, 7, 255, 255, 255, 7, 0, 255, 0, 7, 255, 0, 0, 7};
+    const struct {
+        PixelFormat format;
+        uint32_t topLeft, topRight, bottomLeft, bottomRight;
+    } cases[] = {
+        {kTextureFormat32, 0xFF00FF00, 0xFF0000FF, 0xFFFF0000, 0xFFFFFFFF},
+        {kTextureFormat16, 0x07E0, 0x001F, 0xF800, 0xFFFF},
+        {Rgb(16, 0x7C00, 0x03E0, 0x001F), 0x03E0, 0x001F, 0x7C00, 0x7FFF},
+        {Rgb(16, 0x0F00, 0x00F0, 0x000F, 0xF000), 0xF0F0, 0xF00F, 0xFF00, 0xFFFF},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format.rMask);
+        Level level(2, 2, c.format, 3);
+        CopyBgrxPixels(dib, 8, true, level.block);
+        auto at = [&](int x, int y) { return c.format.bitCount == 16 ? level.Get16(x, y) : level.Get32(x, y); };
+        EXPECT_EQ(at(0, 0), c.topLeft);
+        EXPECT_EQ(at(1, 0), c.topRight);
+        EXPECT_EQ(at(0, 1), c.bottomLeft);
+        EXPECT_EQ(at(1, 1), c.bottomRight);
+        EXPECT_EQ(level.bytes[size_t(level.block.pitch) - 1], 0xCD) << "the row's padding is left alone";
+    }
+    Level topDown(2, 2, kTextureFormat32);
+    CopyBgrxPixels(dib, 8, false, topDown.block);
+    EXPECT_EQ(topDown.Get32(0, 0), 0xFFFF0000u) << "a top-down source keeps its order";
+}
