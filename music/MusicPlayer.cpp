@@ -382,8 +382,11 @@ void MusicPlayer::Skip(int step) {
         return;
     }
     m_inGap = true;
-    m_gapTimer = kGapLength;  // the next Update opens a song without waiting
+    m_gapTimer = kGapLength;  // the next Update starts a song without waiting
     m_step = step;
+    // Opening starts here, in the window procedure, so that the song is usually ready by
+    // the Update of the same main-loop pass, as soon as it was when it opened there.
+    if (!m_opening && m_list.Count() > 0) StartOpening();
 }
 
 void MusicPlayer::TogglePause() {
