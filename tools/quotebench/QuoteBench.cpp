@@ -148,7 +148,7 @@ bool Run(const RunSpec& spec, DWORD seconds, RunResult& out) {
     ResetFrameClock();
     const DWORD start = GetTickCount();
     DWORD lastChange = start;
-    int lastChannel = player ? player->Channel() : 0;
+    bool wasInGap = player && player->InGap();
     LARGE_INTEGER freq, a, b;
     QueryPerformanceFrequency(&freq);
     while (GetTickCount() - start < seconds * 1000) {
@@ -168,9 +168,9 @@ bool Run(const RunSpec& spec, DWORD seconds, RunResult& out) {
         const double ms = double(b.QuadPart - a.QuadPart) * 1000.0 / double(freq.QuadPart);
         out.all.push_back(ms);
         if (show && (between || show->QuotesShown() != shownBefore)) out.preparing.push_back(ms);
-        if (player && player->Channel() != lastChannel) {
-            lastChannel = player->Channel();
-            ++out.songsStarted;
+        if (player) {
+            if (wasInGap && !player->InGap()) ++out.songsStarted;
+            wasInGap = player->InGap();
         }
         Sleep(5);
     }
