@@ -4,6 +4,7 @@
 // owns anything.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -26,7 +27,21 @@ struct MainLoopSteps {
     std::function<bool()> dark;
     std::function<void()> waitDark;
     std::function<void(bool dark, long frames)> darkChanged;
+    // Optional. Lost surfaces (see SurfaceRestore.h): once `surfacesLost` says that a frame
+    // met them, no frame is drawn; each pass calls `waitLost` (sleeps until a message arrives
+    // or the given milliseconds pass) and `updateSound`, and `restoreSurfaces` is tried every
+    // few hundred milliseconds by the clock `now`. `surfacesChanged` is told when the
+    // surfaces are lost (true) and back (false), with the frames drawn so far, the tries
+    // made and the milliseconds waited. Restoring that fails for a minute ends the loop
+    // through `frameFailed` with kSurfacesNotRestored, as a frame error does.
+    std::function<bool()> surfacesLost;
+    std::function<bool()> restoreSurfaces;
+    std::function<uint32_t()> now;
+    std::function<void(uint32_t ms)> waitLost;
+    std::function<void(bool lost, long frames, int tries, uint32_t waitedMs)> surfacesChanged;
 };
+
+extern const char* const kSurfacesNotRestored;
 
 // Runs until the quit message arrives or a frame throws cGameError (then `frameFailed` gets
 // the error's text). `quitRequested` is the flag that ends the loop; it is true on return.

@@ -272,6 +272,25 @@ long RunSaverLoop() {
             ResetFrameClock();
         }
     };
+    steps.surfacesLost = SceneSurfacesLost;
+    steps.restoreSurfaces = RestoreSceneSurfaces;
+    steps.now = [] { return static_cast<uint32_t>(GetTickCount()); };
+    steps.waitLost = [](uint32_t ms) {
+        // As in the dark: awake for the music's gap between songs, the time the music's only.
+        WaitForMessageOrTimeout(ss->PlayMusic && ms > 50 ? 50 : ms);
+        MeasureIdle();
+    };
+    steps.surfacesChanged = [](bool lost, long frames, int tries, uint32_t waitedMs) {
+        if (lost) {
+            ZLOG(LogInfo, "Surfaces lost -- waiting to restore");
+            ZLOG(LogInfo, "Frames drawn before the loss: " << frames);
+        } else {
+            ZLOG(LogInfo, "Surfaces restored");
+            ZLOG(LogInfo, "Restoring took " << waitedMs << " ms and " << tries << " tries");
+            // The wave goes on from where it stood: the time without frames is no step.
+            ResetFrameClock();
+        }
+    };
     return RunMainLoop(steps, QuitRequested);
 }
 

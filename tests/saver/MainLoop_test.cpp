@@ -61,6 +61,46 @@ struct Script {
         steps.darkChanged = [this](bool dark, long frames) { trace += (dark ? "D" : "L") + std::to_string(frames); };
         return steps;
     }
+
+    // The same steps with lost surfaces on a clock that each wait advances by what it was
+    // asked: X the frame that meets them (lostAtFrame), w<ms> a wait, T a failed try, R a
+    // successful one (the restoreAtTry-th), and -<frames> / +<frames>,<tries>,<ms> the loss and
+    // the restore as told.
+    uint32_t clock = 1000;
+    int lostAtFrame = -1;
+    int restoreAtTry = -1;
+    int tries = 0;
+    bool lost = false;
+    MainLoopSteps StepsWithSurfaces() {
+        MainLoopSteps steps = StepsWithDisplay();
+        steps.renderFrame = [this] {
+            ++framesStarted;
+            if (framesStarted == lostAtFrame) lost = true;
+            trace += lost ? 'X' : 'F';
+        };
+        steps.surfacesLost = [this] { return lost; };
+        steps.restoreSurfaces = [this] {
+            ++tries;
+            if (tries == restoreAtTry) {
+                lost = false;
+                trace += 'R';
+                return true;
+            }
+            trace += 'T';
+            return false;
+        };
+        steps.now = [this] { return clock; };
+        steps.waitLost = [this](uint32_t ms) {
+            trace += "w" + std::to_string(ms);
+            clock += ms ? ms : 1;
+        };
+        steps.surfacesChanged = [this](bool isLost, long frames, int madeTries, uint32_t waited) {
+            trace += isLost ? "-" + std::to_string(frames)
+                            : "+" + std::to_string(frames) + "," + std::to_string(madeTries) + "," +
+                                  std::to_string(waited);
+        };
+        return steps;
+    }
 };
 
 TEST(MainLoop, DrainsEveryWaitingMessageBeforeTheNextFrame) {
@@ -142,6 +182,73 @@ TEST(MainLoop, MessagesAndQuitStillArriveWhileDark) {
     EXPECT_EQ(0, RunMainLoop(steps, quit));
     EXPECT_TRUE(quit);
     EXPECT_EQ("D0WSWS", script.trace);
+}
+
+TEST(MainLoop, LostSurfacesWaitWithoutDrawingAndAreTriedEveryFewHundredMilliseconds) {
+    Script script;
+    script.lostAtFrame = 2;
+    script.restoreAtTry = 3;
+    script.framesBeforeQuit = 3;
+    bool quit = false;
+    long frames = RunMainLoop(script.StepsWithSurfaces(), quit);
+    EXPECT_TRUE(quit);
+    EXPECT_EQ(3, frames);
+    // The frame that met the loss counts; then waits of one interval between the tries, the
+    // music stepped after each, and drawing on once restored.
+    EXPECT_EQ("FSPXSP-2w300STw300STw300SR+2,3,900FSPq", script.trace);
+    EXPECT_EQ(0, script.failures);
+}
+
+TEST(MainLoop, SurfacesThatDoNotComeBackForAMinuteEndTheRunAsAFailedRun) {
+    Script script;
+    script.lostAtFrame = 1;
+    bool quit = false;
+    long frames = RunMainLoop(script.StepsWithSurfaces(), quit);
+    EXPECT_TRUE(quit);
+    EXPECT_EQ(1, frames);
+    EXPECT_EQ(1, script.failures);
+    EXPECT_EQ(kSurfacesNotRestored, script.failure);
+    // A try every 300 ms for the whole minute, and not one after it.
+    EXPECT_EQ(200, script.tries);
+    EXPECT_EQ(1000u + 60300u, script.clock);
+}
+
+TEST(MainLoop, InputEndsTheRunWhileSurfacesAreLost) {
+    Script script;
+    script.lostAtFrame = 1;
+    MainLoopSteps steps = script.StepsWithSurfaces();
+    int passes = 0;
+    steps.takeMessage = [&] {
+        ++passes;
+        if (passes == 4) return MessageResult::Handled;  // the key press
+        if (passes == 6) return MessageResult::Quit;     // the window it closed
+        return MessageResult::None;
+    };
+    bool quit = false;
+    EXPECT_EQ(1, RunMainLoop(steps, quit));
+    EXPECT_TRUE(quit);
+    EXPECT_EQ(0, script.failures);
+    EXPECT_EQ("XSP-1w300STw300STw300S", script.trace);
+}
+
+TEST(MainLoop, TimeInTheDarkDoesNotCountTowardsGivingTheSurfacesUp) {
+    Script script;
+    script.lostAtFrame = 1;
+    script.restoreAtTry = 150;
+    script.framesBeforeQuit = 2;
+    MainLoopSteps steps = script.StepsWithSurfaces();
+    // Dark for three minutes half a minute into the wait (45 s a dark pass).
+    int pass = 0;
+    steps.dark = [&] {
+        ++pass;
+        return pass >= 100 && pass < 104;
+    };
+    steps.waitDark = [&] { script.clock += 45000; };
+    bool quit = false;
+    long frames = RunMainLoop(steps, quit);
+    EXPECT_EQ(0, script.failures) << "gave up counting the dark time";
+    EXPECT_EQ(2, frames);
+    EXPECT_EQ(150, script.tries);
 }
 
 }  // namespace
