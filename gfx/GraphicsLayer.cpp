@@ -107,6 +107,7 @@ void cGraphicsLayer::InitDDrawFullScreen(int width, int height, int bits) {
     // a viewport larger than the back buffer could not be set.
     SetRect(&m_screenRect, 0, 0, mode.width, mode.height);
     SetRect(&m_clientRect, 0, 0, mode.width, mode.height);
+    m_modeBits = mode.bits;
     MakeFlipChain();
 }
 
@@ -150,6 +151,12 @@ void cGraphicsLayer::InitDDrawWindowed(const GUID* driver) {
     InitDDrawOnly(driver);
     if (FAILED(m_dd->SetCooperativeLevel(m_window, DDSCL_NORMAL)))
         throw cGameError("SetCooperativeLevel failed");
+    MakeWindowedPrimary();
+    MakeBackBuffer();
+}
+
+void cGraphicsLayer::MakeWindowedPrimary() {
+    ExtraSafeRelease(m_primary, false);
     DDSURFACEDESC2 desc{};
     desc.dwSize = sizeof desc;
     desc.dwFlags = DDSD_CAPS;
@@ -159,7 +166,6 @@ void cGraphicsLayer::InitDDrawWindowed(const GUID* driver) {
         m_failed = 1;
         throw cGameError("Primary surface creation failed");
     }
-    MakeBackBuffer();
     LPDIRECTDRAWCLIPPER clipper = nullptr;
     if (FAILED(m_dd->CreateClipper(0, &clipper, nullptr)) || !clipper)
         throw cGameError("Clipper creation failed");
@@ -312,15 +318,21 @@ void cGraphicsLayer::SetProjectionParameters(float fov, float zNear, float zFar)
 void cGraphicsLayer::Clear(bool target, bool zBuffer, DWORD colour, float depth) {
     if (!m_backBuffer) return;
     const DWORD flags = (target ? D3DCLEAR_TARGET : 0) | (zBuffer ? D3DCLEAR_ZBUFFER : 0);
-    if (!m_device || FAILED(m_device->Clear(0, nullptr, flags, colour, depth, 0)))
+    const HRESULT result = m_device ? m_device->Clear(0, nullptr, flags, colour, depth, 0) : E_FAIL;
+    if (FAILED(result)) {
         DebugOutput("[cGraphicsLayer::Clear]: Clear failed\n");
+        NoteSurfaceFailure(result);
+    }
 }
 
 void cGraphicsLayer::Flip(bool noWait) {
     if (m_fullScreen) {
         const DWORD flags = DDFLIP_WAIT | (noWait ? DDFLIP_NOVSYNC : 0);
-        if (!m_primary || FAILED(m_primary->Flip(nullptr, flags)))
+        const HRESULT result = m_primary ? m_primary->Flip(nullptr, flags) : E_FAIL;
+        if (FAILED(result)) {
             DebugOutput("[cGraphicsLayer::Flip]: Flip failed\n");
+            NoteSurfaceFailure(result);
+        }
         return;
     }
     if (!noWait && m_dd) m_dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
@@ -328,9 +340,71 @@ void cGraphicsLayer::Flip(bool noWait) {
     POINT origin = {0, 0};
     if (ClientToScreen(m_window, &origin))
         SetRect(&m_screenRect, origin.x, origin.y, origin.x + m_clientRect.right, origin.y + m_clientRect.bottom);
-    if (!m_primary || !m_backBuffer ||
-        FAILED(m_primary->Blt(&m_screenRect, m_backBuffer, nullptr, DDBLT_WAIT, nullptr)))
+    const HRESULT result = m_primary && m_backBuffer
+                               ? m_primary->Blt(&m_screenRect, m_backBuffer, nullptr, DDBLT_WAIT, nullptr)
+                               : E_FAIL;
+    if (FAILED(result)) {
         DebugOutput("[cGraphicsLayer::Flip]: Blt failed\n");
+        NoteSurfaceFailure(result);
+    }
+}
+
+void cGraphicsLayer::NoteSurfaceFailure(HRESULT result) {
+    if (result == DDERR_SURFACELOST) {
+        m_surfacesLost = true;
+        return;
+    }
+    // Some drivers fail the call with another code while the screen belongs to another
+    // program; the cooperative level tells.
+    if (m_dd && FAILED(m_dd->TestCooperativeLevel())) m_surfacesLost = true;
+}
+
+HRESULT cGraphicsLayer::RestoreSurfaces() {
+    if (!m_dd || (m_fullScreen && !m_primary)) return E_FAIL;
+    HRESULT result = m_dd->TestCooperativeLevel();
+    if (m_fullScreen) {
+        if (FAILED(result)) return result;
+        // Whoever took the screen may have left it in another mode.
+        DDSURFACEDESC2 mode{};
+        mode.dwSize = sizeof mode;
+        const bool sameMode = SUCCEEDED(m_dd->GetDisplayMode(&mode)) && int(mode.dwWidth) == m_clientRect.right &&
+                              int(mode.dwHeight) == m_clientRect.bottom &&
+                              int(mode.ddpfPixelFormat.dwRGBBitCount) == m_modeBits;
+        if (!sameMode) {
+            result = m_dd->SetDisplayMode(DWORD(m_clientRect.right), DWORD(m_clientRect.bottom), DWORD(m_modeBits), 0, 0);
+            if (FAILED(result)) return result;
+        }
+    } else if (FAILED(result) && result != DDERR_WRONGMODE) {
+        return result;
+    }
+    // Restores every surface of the DirectDraw object (the flip chain, the z-buffer, the
+    // textures); the results are read from the surfaces themselves below.
+    m_dd->RestoreAllSurfaces();
+    if (!m_fullScreen &&
+        (!m_primary || (m_primary->IsLost() == DDERR_SURFACELOST && m_primary->Restore() == DDERR_WRONGMODE))) {
+        // A windowed primary surface made in another display mode cannot come back: a new
+        // one is made in the mode now in force.
+        try {
+            MakeWindowedPrimary();
+        } catch (const cGameError&) {
+            m_failed = 0;
+            return DDERR_WRONGMODE;
+        }
+    }
+    for (LPDIRECTDRAWSURFACE7 surface : {m_primary, m_backBuffer, m_zBuffer}) {
+        if (!surface || surface->IsLost() != DDERR_SURFACELOST) continue;
+        result = surface->Restore();
+        if (FAILED(result)) return result;
+    }
+    if (m_device) {
+        D3DVIEWPORT7 viewport{};
+        viewport.dwWidth = DWORD(m_clientRect.right);
+        viewport.dwHeight = DWORD(m_clientRect.bottom);
+        viewport.dvMaxZ = 1.0f;
+        m_device->SetViewport(&viewport);
+    }
+    m_surfacesLost = false;
+    return DD_OK;
 }
 
 void cGraphicsLayer::BeginScene() {

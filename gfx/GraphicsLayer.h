@@ -46,9 +46,21 @@ public:
     int MakeProjectionMatrix();
     void UpdateScreenRect();
 
-    // Per frame; failures only go to the debugger output.
+    // Per frame; failures only go to the debugger output. A failure because the surfaces
+    // were lost (another program took the screen) is remembered: SurfacesLost.
     void Clear(bool target, bool zBuffer, DWORD colour, float depth);
     void Flip(bool noWait = false);
+
+    // True once a per-frame call met lost surfaces, until RestoreSurfaces succeeds.
+    bool SurfacesLost() const { return m_surfacesLost; }
+    // Takes a failed surface call's result in (DDERR_SURFACELOST, or any failure while the
+    // exclusive mode is gone, marks the surfaces lost).
+    void NoteSurfaceFailure(HRESULT result);
+    // One try at getting the surfaces back: once the exclusive mode can be had again, puts
+    // the run's display mode back when it was changed, restores every surface of the
+    // DirectDraw object and sets the viewport again. DD_OK when done; otherwise the reason,
+    // and the caller tries again later. The content of the surfaces is the caller's.
+    HRESULT RestoreSurfaces();
     void BeginScene();
     void EndScene();
     void SetViewMatrix(const Matrix4& matrix);
@@ -78,6 +90,8 @@ public:
 
 private:
     void ExtraSafeReleaseAll();
+    // The windowed primary surface with its clipper.
+    void MakeWindowedPrimary();
 
     HWND m_window;
     LPDIRECT3DDEVICE7 m_device = nullptr;
@@ -95,6 +109,8 @@ private:
     bool m_fullScreen = false;
     bool m_hardwareDevice = false;
     bool m_zBufferWanted = false;
+    bool m_surfacesLost = false;
+    int m_modeBits = 0;  // the full-screen mode's depth (its size is the client rectangle's)
     RECT m_screenRect{};
     RECT m_clientRect{};
 

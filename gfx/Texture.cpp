@@ -2,7 +2,9 @@
 // filling. The surface belongs to the texture; the format list lives until the process ends.
 #include "gfx/Texture.h"
 
+#include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "gfx/GraphicsLayer.h"
@@ -18,6 +20,13 @@ HRESULT CALLBACK EnumTextureFormatCallback(DDPIXELFORMAT* format, void* context)
         static_cast<std::vector<PixelFormat>*>(context)->push_back(copy);
     }
     return D3DENUMRET_OK;  // every format, never stopping early
+}
+
+// Every texture alive, to fill them again after a loss of the surfaces.
+std::mutex gLiveMutex;
+std::vector<cTexture*>& LiveTextures() {
+    static std::vector<cTexture*> live;
+    return live;
 }
 
 TexelBlock BlockOf(const DDSURFACEDESC2& desc) {
@@ -66,11 +75,77 @@ bool HasAlphaFormat() { return ListHasAlphaFormat(TextureFormats::List()); }
 
 bool TexturesMipmapCapable() { return TextureFormats::MipmapCapable(); }
 
-cTexture::cTexture() { EnsureTextureFormats(); }
+cTexture::cTexture() {
+    EnsureTextureFormats();
+    std::lock_guard<std::mutex> lock(gLiveMutex);
+    LiveTextures().push_back(this);
+}
 
-cTexture::~cTexture() { ReleaseSurface(); }
+cTexture::~cTexture() {
+    ReleaseSurface();
+    std::lock_guard<std::mutex> lock(gLiveMutex);
+    std::vector<cTexture*>& live = LiveTextures();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+}
+
+int RestoreTextureContents() {
+    std::vector<cTexture*> live;
+    {
+        std::lock_guard<std::mutex> lock(gLiveMutex);
+        live = LiveTextures();
+    }
+    int filled = 0;
+    for (cTexture* texture : live) {
+        if (texture->HasKeptContent()) {
+            if (texture->RestoreContent()) ++filled;
+        } else if (texture->Surface() && texture->Surface()->IsLost() == DDERR_SURFACELOST) {
+            texture->Surface()->Restore();
+        }
+    }
+    return filled;
+}
+
+bool cTexture::KeepContent() {
+    m_kept.clear();
+    m_keptRowBytes = 0;
+    if (!m_surface) return false;
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    if (FAILED(m_surface->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr))) return false;
+    const size_t rowBytes = size_t(desc.dwWidth) * (desc.ddpfPixelFormat.dwRGBBitCount / 8);
+    if (desc.lpSurface && rowBytes > 0 && size_t(desc.lPitch) >= rowBytes) {
+        m_kept.resize(rowBytes * desc.dwHeight);
+        const auto* source = static_cast<const uint8_t*>(desc.lpSurface);
+        for (DWORD y = 0; y < desc.dwHeight; ++y)
+            std::memcpy(&m_kept[rowBytes * y], source + size_t(desc.lPitch) * y, rowBytes);
+        m_keptRowBytes = rowBytes;
+    }
+    m_surface->Unlock(nullptr);
+    return !m_kept.empty();
+}
+
+bool cTexture::RestoreContent() {
+    if (!m_surface || m_kept.empty()) return false;
+    if (m_surface->IsLost() == DDERR_SURFACELOST && FAILED(m_surface->Restore())) return false;
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    if (FAILED(m_surface->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr))) return false;
+    const size_t rowBytes = size_t(desc.dwWidth) * (desc.ddpfPixelFormat.dwRGBBitCount / 8);
+    const bool fits = desc.lpSurface && rowBytes == m_keptRowBytes && m_kept.size() == rowBytes * desc.dwHeight &&
+                      size_t(desc.lPitch) >= rowBytes;
+    if (fits) {
+        auto* target = static_cast<uint8_t*>(desc.lpSurface);
+        for (DWORD y = 0; y < desc.dwHeight; ++y)
+            std::memcpy(target + size_t(desc.lPitch) * y, &m_kept[rowBytes * y], rowBytes);
+    }
+    m_surface->Unlock(nullptr);
+    if (fits) GenerateMipmaps();
+    return fits;
+}
 
 void cTexture::ReleaseSurface() {
+    m_kept.clear();
+    m_keptRowBytes = 0;
     if (m_surface) {
         m_surface->Release();
         m_surface = nullptr;

@@ -1,13 +1,16 @@
 // cTexture: one Direct3D texture (a DirectDraw 7 surface with its mipmap chain when the
 // device filters mipmaps), 32-bit ARGB or 16-bit RGB, or a plain off-screen surface (kind
 // kPlainSurface). It owns its surface and releases it on destruction. Creation needs the
-// graphics layer's device and throws cGameError when it fails.
+// graphics layer's device and throws cGameError when it fails. A texture may keep a copy of
+// its top level in system memory, to fill it again after its surface was lost.
 #pragma once
 
 #include <windows.h>
 #include <ddraw.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "gfx/GameError.h"
 #include "gfx/TextureRules.h"
@@ -51,6 +54,14 @@ public:
     int Height() const { return int(m_desc.dwHeight); }
     // Levels in the surface's chain (1 without mipmaps, 0 without a surface).
     int LevelCount() const;
+
+    // Copies the top level as it is now into system memory (called by whoever filled it).
+    // False when the surface cannot be read; nothing is kept then.
+    bool KeepContent();
+    bool HasKeptContent() const { return !m_kept.empty(); }
+    // Restores the surface when it is lost, writes the kept copy back and fills the
+    // mipmaps again. False without a kept copy or when the surface cannot be written.
+    bool RestoreContent();
     const std::string& Name() const { return m_name; }
 
 private:
@@ -59,6 +70,8 @@ private:
 
     LPDIRECTDRAWSURFACE7 m_surface = nullptr;
     DDSURFACEDESC2 m_desc{};
+    std::vector<uint8_t> m_kept;  // top-level rows, m_keptRowBytes each
+    size_t m_keptRowBytes = 0;
     std::string m_name;
     int m_kind = kTextureSurface;
 };
@@ -72,3 +85,6 @@ bool HasRGBFormat(int bits);
 bool HasAlphaFormat();
 // The device filters between mipmap levels (textures get mipmap chains).
 bool TexturesMipmapCapable();
+// After the surfaces were lost and restored: every live texture restores its surface and
+// writes back its kept content. Returns how many textures were filled again. Main thread.
+int RestoreTextureContents();

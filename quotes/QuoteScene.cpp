@@ -137,7 +137,10 @@ bool SetUp(cTexture* shadow) {
     const D3DDEVICEDESC7& desc = g->GetDeviceDescription();
     int maxTexture = int(std::min(desc.dwMaxTextureWidth, desc.dwMaxTextureHeight));
     if (gMaxTextureLimit > 0) maxTexture = std::min(maxTexture, gMaxTextureLimit);
-    if (ShowTextureDepth() == 32) PrepareShadow(shadow);
+    if (ShowTextureDepth() == 32) {
+        PrepareShadow(shadow);
+        if (shadow) shadow->KeepContent();
+    }
     delete gShow;
     gShow = new QuoteShow();
     ZLOG(LogInfo, "Calling quoteShow->SetImages()");
@@ -162,6 +165,10 @@ void Update(int ms) {
 
 void Draw() {
     if (gShow) gShow->Draw();
+}
+
+void Restore() {
+    if (gShow) gShow->RedrawCaption();
 }
 
 void DestroyContent() {
@@ -189,6 +196,7 @@ void InstallQuoteShow() {
     hooks.destroyContent = DestroyContent;
     hooks.destroy = Destroy;
     hooks.textureDepth = ShowTextureDepth;
+    hooks.restore = Restore;
     SetSceneQuoteHooks(hooks);
 }
 

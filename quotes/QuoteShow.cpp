@@ -372,6 +372,13 @@ bool QuoteShow::StartPicture() {
     return true;
 }
 
+void QuoteShow::RedrawCaption() {
+    // The tiles hold the caption of the quote waiting for its turn, else the current one's.
+    const QuoteRecord* quote = m_pending ? m_pending : m_current;
+    if (!quote || !m_captionReady || !m_caption) return;
+    m_caption->RenderText(quote->text.c_str(), m_captionTextures.data(), int(m_captionTextures.size()));
+}
+
 void QuoteShow::Draw() {
     LPDIRECT3DDEVICE7 device = Device();
     if (!device || !m_current || !m_picture) return;

@@ -110,6 +110,9 @@ public:
     void SetInterval(int ms) { m_interval = ms; }
     void Update(int ms);
     void Draw();
+    // After the surfaces were lost: the caption in the tiles is drawn again (the pictures
+    // and the shadow keep copies of their content; the caption tiles do not).
+    void RedrawCaption();
 
     // Reseeds the order's generator (a run seeds it with the time).
     void SeedOrder(uint32_t seed) { m_order.Seed(seed); }

@@ -65,6 +65,8 @@ bool FillTexture(cTexture& texture, Picture& picture, const TileRect& source, in
     picture.Render(dc, 0, 0, width, height, source.x, source.y, source.width, source.height);
     surface->ReleaseDC(dc);
     texture.GenerateMipmaps();
+    // What is needed to fill it again after the surfaces were lost.
+    texture.KeepContent();
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <ios>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -203,6 +204,52 @@ bool initStates(int width, int height) {
     }
 }
 
+namespace {
+
+// Projection, fixed render states, texture stage, view and light: everything initD3D gives
+// the device, set again after the surfaces come back.
+void SetSceneStates(cGraphicsLayer& g, LPDIRECT3DDEVICE7 device) {
+    g.SetProjectionMatrix(scene::ProjectionFor(gDrawWidth, gDrawHeight));
+
+    SetRenderState(device, D3DRENDERSTATE_CULLMODE, D3DCULL_CW);
+    SetRenderState(device, D3DRENDERSTATE_LIGHTING, TRUE);
+    SetRenderState(device, D3DRENDERSTATE_DITHERENABLE, TRUE);
+    SetRenderState(device, D3DRENDERSTATE_SPECULARENABLE, FALSE);
+    SetRenderState(device, D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD);
+    SetRenderState(device, D3DRENDERSTATE_ZENABLE, FALSE);
+    SetRenderState(device, D3DRENDERSTATE_AMBIENT, 0);
+    SetRenderState(device, D3DRENDERSTATE_COLORVERTEX, TRUE);
+    SetRenderState(device, D3DRENDERSTATE_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL);
+    SetRenderState(device, D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL);
+    SetRenderState(device, D3DRENDERSTATE_SPECULARMATERIALSOURCE, D3DMCS_MATERIAL);
+    SetRenderState(device, D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+
+    SetStageState(device, D3DTSS_MIPFILTER, D3DTFP_LINEAR);
+    SetStageState(device, D3DTSS_MINFILTER, D3DTFN_LINEAR);
+    SetStageState(device, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
+    SetStageState(device, D3DTSS_MINFILTER, D3DTFN_LINEAR);
+    SetStageState(device, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
+    SetStageState(device, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    SetStageState(device, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+
+    g.SetViewMatrix(kIdentityMatrix);
+
+    D3DLIGHT7 light;
+    std::memset(&light, 0, sizeof(light));
+    light.dltType = D3DLIGHT_DIRECTIONAL;
+    light.dcvDiffuse.r = light.dcvDiffuse.g = light.dcvDiffuse.b = scene::kLightDiffuse;
+    float direction[3];
+    scene::LightDirection(direction);
+    light.dvDirection.x = direction[0];
+    light.dvDirection.y = direction[1];
+    light.dvDirection.z = direction[2];
+    device->SetLight(0, &light);
+    device->LightEnable(0, TRUE);
+    gFlagStatesSet = false;
+}
+
+}  // namespace
+
 bool initD3D(int width, int height) {
     ZLOG_FUNCTION("initD3D");
     cGraphicsLayer* g = Graphics();
@@ -210,47 +257,11 @@ bool initD3D(int width, int height) {
     if (g && device) {
         // The size the layer really drew at (after a 640 x 480 fall-back it differs from
         // the size asked for).
-        if (gDrawWidth > 0 && gDrawHeight > 0) {
-            width = gDrawWidth;
-            height = gDrawHeight;
+        if (gDrawWidth <= 0 || gDrawHeight <= 0) {
+            gDrawWidth = width;
+            gDrawHeight = height;
         }
-        g->SetProjectionMatrix(scene::ProjectionFor(width, height));
-
-        SetRenderState(device, D3DRENDERSTATE_CULLMODE, D3DCULL_CW);
-        SetRenderState(device, D3DRENDERSTATE_LIGHTING, TRUE);
-        SetRenderState(device, D3DRENDERSTATE_DITHERENABLE, TRUE);
-        SetRenderState(device, D3DRENDERSTATE_SPECULARENABLE, FALSE);
-        SetRenderState(device, D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD);
-        SetRenderState(device, D3DRENDERSTATE_ZENABLE, FALSE);
-        SetRenderState(device, D3DRENDERSTATE_AMBIENT, 0);
-        SetRenderState(device, D3DRENDERSTATE_COLORVERTEX, TRUE);
-        SetRenderState(device, D3DRENDERSTATE_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL);
-        SetRenderState(device, D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL);
-        SetRenderState(device, D3DRENDERSTATE_SPECULARMATERIALSOURCE, D3DMCS_MATERIAL);
-        SetRenderState(device, D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-
-        SetStageState(device, D3DTSS_MIPFILTER, D3DTFP_LINEAR);
-        SetStageState(device, D3DTSS_MINFILTER, D3DTFN_LINEAR);
-        SetStageState(device, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
-        SetStageState(device, D3DTSS_MINFILTER, D3DTFN_LINEAR);
-        SetStageState(device, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
-        SetStageState(device, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-        SetStageState(device, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-
-        g->SetViewMatrix(kIdentityMatrix);
-
-        D3DLIGHT7 light;
-        std::memset(&light, 0, sizeof(light));
-        light.dltType = D3DLIGHT_DIRECTIONAL;
-        light.dcvDiffuse.r = light.dcvDiffuse.g = light.dcvDiffuse.b = scene::kLightDiffuse;
-        float direction[3];
-        scene::LightDirection(direction);
-        light.dvDirection.x = direction[0];
-        light.dvDirection.y = direction[1];
-        light.dvDirection.z = direction[2];
-        device->SetLight(0, &light);
-        device->LightEnable(0, TRUE);
-        gFlagStatesSet = false;
+        SetSceneStates(*g, device);
     }
     if (ss && ss->ShowQuotes && gQuoteHooks.freeBundleData) gQuoteHooks.freeBundleData();
 
@@ -294,6 +305,8 @@ bool GrabDesktop() {
         ok = BitBlt(dc, 0, 0, gDrawWidth, gDrawHeight, screen.dc, 0, 0, SRCCOPY) != 0;
         copy->Surface()->ReleaseDC(dc);
     }
+    // The desktop cannot be copied again once the flag covers it: kept for a lost surface.
+    if (ok) copy->KeepContent();
     if (ok) gDesktop = copy.release();
     return ok;
 }
@@ -319,8 +332,10 @@ bool FadeInFromDesktop(int milliseconds) {
     LPDIRECT3DDEVICE7 device = Device();
     if (!g || !device) return true;
     g->Clear(true, false, 0, 1.0f);
-    if (g->GetBackBuffer() && gDesktop->Surface())
-        g->GetBackBuffer()->Blt(nullptr, gDesktop->Surface(), nullptr, DDBLT_WAIT, nullptr);
+    if (g->GetBackBuffer() && gDesktop->Surface()) {
+        const HRESULT result = g->GetBackBuffer()->Blt(nullptr, gDesktop->Surface(), nullptr, DDBLT_WAIT, nullptr);
+        if (FAILED(result)) g->NoteSurfaceFailure(result);
+    }
 
     fade.diffuse.r = fade.diffuse.g = fade.diffuse.b = 1.0f;
     fade.diffuse.a = gFade.alpha;
@@ -385,6 +400,32 @@ void RenderFrame() {
     // drawing from running ahead of the screen.
     EndFrameWork(workStart, drawStart);
     g->Flip(false);
+}
+
+bool SceneSurfacesLost() {
+    cGraphicsLayer* g = Graphics();
+    return g && g->SurfacesLost();
+}
+
+bool RestoreSceneSurfaces() {
+    cGraphicsLayer* g = Graphics();
+    LPDIRECT3DDEVICE7 device = Device();
+    if (!g || !device) return false;
+    // Each new reason for waiting is logged once, not every try.
+    static HRESULT lastReason = S_OK;
+    const HRESULT result = g->RestoreSurfaces();
+    if (FAILED(result)) {
+        if (result != lastReason)
+            ZLOG(LogInfo, "Surfaces not restored yet: 0x" << std::hex << static_cast<unsigned long>(result) << std::dec);
+        lastReason = result;
+        return false;
+    }
+    lastReason = S_OK;
+    const int filled = RestoreTextureContents();
+    if (QuotesOn() && gQuoteHooks.restore) gQuoteHooks.restore();
+    SetSceneStates(*g, device);
+    ZLOG(LogInfo, "Textures filled again: " << filled);
+    return true;
 }
 
 void CleanUp() {

@@ -13,6 +13,13 @@ void RenderFrame();
 // Destroys everything initStates made, the graphics layer last. Safe to call twice.
 void CleanUp();
 
+// True once a frame met lost surfaces (another program took the screen).
+bool SceneSurfacesLost();
+// One try at getting the scene back after its surfaces were lost: the graphics layer's
+// surfaces and display mode, every texture's content (the quote show's captions are drawn
+// again), the render states and the light. False when the screen cannot be had yet.
+bool RestoreSceneSurfaces();
+
 // The flag material: diffuse and ambient (r, g, b, a), nothing specular or emissive.
 void SetMaterialColour(float r, float g, float b, float a);
 // Copies the screen into the desktop copy used by the fade-in.
@@ -32,5 +39,6 @@ struct SceneQuoteHooks {
     void (*destroyContent)() = nullptr;         // the show's content arrays
     void (*destroy)() = nullptr;                // the show object itself
     int (*textureDepth)() = nullptr;            // 16 or 32: picks the shadow picture
+    void (*restore)() = nullptr;                // after lost surfaces: draw again what was not kept
 };
 void SetSceneQuoteHooks(const SceneQuoteHooks& hooks);

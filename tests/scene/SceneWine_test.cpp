@@ -564,6 +564,76 @@ TEST_F(SceneWine, FlagTilesForDepthsWithoutTheirOwnTextureFormat) {
     }
 }
 
+// Wine keeps a lost surface's content; a real display driver does not. Standing in for
+// that: every texture and off-screen surface is filled black and the flag's culling turned
+// round while the surfaces are lost, so that only what the restore puts back can show.
+HRESULT CALLBACK WipeSurface(LPDIRECTDRAWSURFACE7 surface, LPDDSURFACEDESC2 desc, LPVOID count) {
+    if (desc->ddsCaps.dwCaps & (DDSCAPS_TEXTURE | DDSCAPS_OFFSCREENPLAIN)) {
+        DDBLTFX fill = {};
+        fill.dwSize = sizeof fill;
+        fill.dwFillColor = 0;
+        surface->Restore();
+        if (SUCCEEDED(surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill)))
+            ++*static_cast<int*>(count);
+    }
+    surface->Release();
+    return DDENUMRET_OK;
+}
+
+TEST_F(SceneWine, LostSurfacesComeBackWithTheirTexturesAndStates) {
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof(mode);
+    mode.dmPelsWidth = 800;
+    mode.dmPelsHeight = 600;
+    mode.dmBitsPerPel = 16;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+    ASSERT_EQ(ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
+    ASSERT_TRUE(StartFullScreen(800, 600, ScreenMode{800, 600, 16}));
+    RenderFor(800);
+    EXPECT_FALSE(SceneSurfacesLost());
+
+    // Another mode and back to the desktop's: the next frame meets lost surfaces.
+    DEVMODEA small = {};
+    small.dmSize = sizeof(small);
+    small.dmPelsWidth = 640;
+    small.dmPelsHeight = 480;
+    small.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    ASSERT_EQ(ChangeDisplaySettingsA(&small, 0), DISP_CHANGE_SUCCESSFUL);
+    ASSERT_EQ(ChangeDisplaySettingsA(nullptr, 0), DISP_CHANGE_SUCCESSFUL);
+    PumpMessages();
+    RenderFor(300, 3);
+    ASSERT_TRUE(SceneSurfacesLost());
+
+    int wiped = 0;
+    Graphics()->GetDD()->EnumSurfaces(DDENUMSURFACES_ALL | DDENUMSURFACES_DOESEXIST, nullptr, &wiped, WipeSurface);
+    EXPECT_GT(wiped, 10) << "the flag's tiles";
+    Graphics()->GetDevice()->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_CCW);
+
+    bool restored = false;
+    for (int i = 0; i < 40 && !restored; ++i) {
+        PumpMessages();
+        restored = RestoreSceneSurfaces();
+        if (!restored) Sleep(250);
+    }
+    ASSERT_TRUE(restored);
+    EXPECT_FALSE(SceneSurfacesLost());
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(GetDeviceCaps(screen, HORZRES), 800) << "the run's mode is back";
+    ReleaseDC(nullptr, screen);
+    RenderFor(800);
+    EXPECT_FALSE(SceneSurfacesLost());
+    const Shot shot = GrabPresented(800, 600);
+    SaveShot(shot, "scene-restored.bmp");
+    EXPECT_EQ(BlackSamplesOnEdges(shot), 0);
+    int gold = 0;
+    for (int y = 0; y < 600; y += 4)
+        for (int x = 0; x < 800; x += 4) {
+            const uint32_t p = shot.At(x, y);
+            if (Shot::R(p) > 120 && Shot::G(p) > 80 && Shot::B(p) < 90) ++gold;
+        }
+    EXPECT_GT(gold, 100) << "the flag's textures were not filled again";
+}
+
 TEST(FrameClockWine, MeasuresTheTimeBetweenFrames) {
     FrameStepFilter().SetLength(20);  // an empty history, as at the start of a run
     ResetFrameClock();
