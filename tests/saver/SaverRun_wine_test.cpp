@@ -1,6 +1,7 @@
 // Drives the real ZephylSaver.scr under Wine: the full-screen run with its display-mode
 // switch and restore, the unsupported-mode message, the input that ends (or does not end) a
-// run, and the preview inside a window made by the test. Runs in Wine's virtual desktop
+// run, the run getting its surfaces back after another program took the display mode away,
+// and the preview inside a window made by the test. Runs in Wine's virtual desktop
 // (1024x768x32), where display-mode switches work.
 #include <windows.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/ScreenShot.h"
 #include "support/WineTest.h"
 
 namespace {
@@ -86,6 +88,45 @@ std::string CoveringWindow(HWND box) {
         return std::string(name) + " \"" + title + "\"";
     }
     return "the box is not among the top-level windows";
+}
+
+// What of the flag a grab of the screen shows: the gold of the sun and the night blue.
+struct FlagPixels {
+    int gold = 0, night = 0;
+};
+FlagPixels FlagPixelsOf(const wt::Shot& shot) {
+    FlagPixels f;
+    for (int y = 0; y < shot.height; y += 4)
+        for (int x = 0; x < shot.width; x += 4) {
+            const uint32_t p = shot.At(x, y);
+            if (wt::Shot::R(p) > 120 && wt::Shot::G(p) > 80 && wt::Shot::B(p) < 90) ++f.gold;
+            if (wt::Shot::B(p) > wt::Shot::R(p) + 20) ++f.night;
+        }
+    return f;
+}
+
+// Sampled pixels whose brightness differs clearly between two grabs of the same size.
+int ChangedPixels(const wt::Shot& a, const wt::Shot& b) {
+    int changed = 0;
+    for (size_t i = 0; i < a.pixels.size() && i < b.pixels.size(); i += 7)
+        if (std::abs(wt::Shot::Sum(a.pixels[i]) - wt::Shot::Sum(b.pixels[i])) > 30) ++changed;
+    return changed;
+}
+
+wt::Shot GrabScreen(int w, int h) {
+    HDC screen = GetDC(nullptr);
+    wt::Shot shot = wt::GrabDC(screen, 0, 0, w, h);
+    ReleaseDC(nullptr, screen);
+    return shot;
+}
+
+// The number after `text` on the first log line holding it, -1 when none.
+long NumberAfter(const std::string& log, const std::string& text) {
+    for (const std::string& line : wt::Lines(log)) {
+        const size_t at = line.find(text);
+        if (at != std::string::npos) return std::strtol(line.c_str() + at + text.size(), nullptr, 10);
+    }
+    return -1;
 }
 
 class SaverRun : public ::testing::Test {
@@ -413,6 +454,75 @@ TEST_F(SaverRun, MusicThatCannotStartIsReportedAndTheRunGoesOn) {
     EXPECT_EQ("Error initializing", box.caption);
     wt::PressOk(box.window);
     ExpectCleanEnd();
+}
+
+// Another program switches the display to 640 x 480 and puts the desktop's mode back: the
+// run's surfaces are lost. It waits, takes its 800 x 600 x 16 mode back, fills its textures
+// again and draws on; a key still ends it as a good run.
+TEST_F(SaverRun, SurfacesLostToAnotherProgramsModeSwitchComeBack) {
+    struct Case {
+        const char* what;
+        DWORD showQuotes;
+    };
+    const Case cases[] = {{"flag alone", 0}, {"with the quotations", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileA(LogPath().c_str());
+        wt::WriteDword(HKEY_CURRENT_USER, wt::kProductKey, "ShowQuotes", c.showQuotes);
+        HWND window = StartFullScreen();
+        ASSERT_NE(nullptr, window);
+        PumpFor(1500);
+        ASSERT_EQ("800x600", ModeString(CurrentMode()).substr(0, 7));
+        const wt::Shot before = GrabScreen(800, 600);
+        wt::SaveBmp(before, m_folder + "lost-before.bmp");
+        ASSERT_GT(FlagPixelsOf(before).gold, 100) << "no flag before the loss";
+
+        DEVMODEA small = {};
+        small.dmSize = sizeof small;
+        small.dmPelsWidth = 640;
+        small.dmPelsHeight = 480;
+        small.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+        ASSERT_EQ(DISP_CHANGE_SUCCESSFUL, ChangeDisplaySettingsA(&small, 0));
+        ASSERT_TRUE(WaitForLog("Surfaces lost -- waiting to restore", kEndMs)) << LogText();
+        ASSERT_EQ(DISP_CHANGE_SUCCESSFUL, ChangeDisplaySettingsA(nullptr, 0));
+        ASSERT_TRUE(WaitForLog("Surfaces restored", kStartMs)) << LogText();
+        ASSERT_TRUE(m_process.Running());
+        // The run's own mode is back (the restore may come between the two switches, and
+        // then the second loss is restored in turn).
+        const DWORD start = GetTickCount();
+        while (ModeString(CurrentMode()).substr(0, 7) != "800x600" && GetTickCount() - start < kEndMs) PumpFor(100);
+        EXPECT_EQ("800x600", ModeString(CurrentMode()).substr(0, 7));
+
+        PumpFor(1500);
+        const wt::Shot first = GrabScreen(800, 600);
+        wt::SaveBmp(first, m_folder + "lost-after-1.bmp");
+        PumpFor(2000);
+        const wt::Shot second = GrabScreen(800, 600);
+        wt::SaveBmp(second, m_folder + "lost-after-2.bmp");
+        // The flag, waving: two grabs seconds apart differ.
+        EXPECT_GT(FlagPixelsOf(first).gold, 100) << "no flag after the restore";
+        EXPECT_GT(FlagPixelsOf(first).night, 3000) << "no blue field after the restore";
+        EXPECT_GT(FlagPixelsOf(second).gold, 100);
+        EXPECT_GT(ChangedPixels(first, second), 1000) << "the frame stands still";
+
+        PressKey('A');
+        ExpectCleanEnd();
+        const std::string log = LogText();
+        const size_t lostAt = log.find("Surfaces lost -- waiting to restore");
+        const size_t restoredAt = log.rfind("Surfaces restored");
+        ASSERT_NE(std::string::npos, lostAt) << log;
+        ASSERT_NE(std::string::npos, restoredAt) << log;
+        EXPECT_LT(lostAt, restoredAt);
+        EXPECT_EQ(std::string::npos, log.find(std::string("Surfaces could not be restored"))) << log;
+        EXPECT_NE(std::string::npos, log.find("Key pressed -- Quitting screensaver")) << log;
+        // Frames were drawn after the (last) restore.
+        const size_t lastLoss = log.rfind("Frames drawn before the loss: ");
+        ASSERT_NE(std::string::npos, lastLoss) << log;
+        const long beforeLoss = NumberAfter(log.substr(lastLoss), "Frames drawn before the loss: ");
+        const long total = NumberAfter(log, "Frames drawn: ");
+        EXPECT_GT(beforeLoss, 0) << log;
+        EXPECT_GT(total, beforeLoss + 10) << log;
+    }
 }
 
 }  // namespace
