@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
+#include <numeric>
 
 namespace zaudio {
 
@@ -23,7 +23,7 @@ double BesselI0(double x)
 }
 }  // namespace
 
-PolyphaseFilter::PolyphaseFilter(int sourceRate, int outRate)
+PolyphaseFilter::PolyphaseFilter(int sourceRate, int outRate) : m_outRate(outRate)
 {
     const double lowerNyquist = std::min(sourceRate, outRate) / 2.0;
     m_stopHz = lowerNyquist;
@@ -41,51 +41,58 @@ PolyphaseFilter::PolyphaseFilter(int sourceRate, int outRate)
     const double half = length / 2.0;
     const double cutoff = (m_passHz + m_stopHz) / 2.0 / sourceRate;
     m_reach = static_cast<int>(std::floor(half)) + 1;
-
     const int taps = Taps();
-    // The response is even: sample it once on the phase grid, from t = 0 out.
+
+    // An output frame falls at one of outRate / gcd fractions of a source frame.
+    const int64_t phases = outRate / std::gcd(sourceRate, outRate);
+    m_exact = phases * taps <= kMaxExactCoefficients;
+    m_numPerRow = m_exact ? outRate / phases : 1;
+    const int fractions = m_exact ? static_cast<int>(phases) : kPhases;
+    const int rows = m_exact ? fractions : kPhases + 1;
+
     const double i0Beta = BesselI0(beta);
-    std::vector<double> h(static_cast<size_t>(m_reach) * kPhases + 1, 0.0);
-    for (size_t m = 0; m < h.size(); ++m) {
-        const double t = static_cast<double>(m) / kPhases;
-        if (t >= half)
-            break;
+    auto response = [&](double t) {
+        if (std::fabs(t) >= half)
+            return 0.0;
         const double x = 2.0 * cutoff * t;
-        const double sinc = m == 0 ? 1.0 : std::sin(kPi * x) / (kPi * x);
+        const double sinc = x == 0.0 ? 1.0 : std::sin(kPi * x) / (kPi * x);
         const double r = t / half;
-        h[m] = 2.0 * cutoff * sinc * BesselI0(beta * std::sqrt(1.0 - r * r)) / i0Beta;
-    }
-    m_table.assign(static_cast<size_t>(kPhases + 1) * taps, 0.0f);
+        return 2.0 * cutoff * sinc * BesselI0(beta * std::sqrt(1.0 - r * r)) / i0Beta;
+    };
+    m_table.assign(static_cast<size_t>(rows) * taps, 0.0f);
     std::vector<double> row(static_cast<size_t>(taps));
-    for (int p = 0; p <= kPhases; ++p) {
+    for (int p = 0; p < rows && 2 * p <= fractions; ++p) {
         double sum = 0.0;
         for (int j = 0; j < taps; ++j) {
-            // t = p / kPhases + m_reach - 1 - j, in steps of the phase grid.
-            const long m = std::labs(p + static_cast<long>(m_reach - 1 - j) * kPhases);
-            row[static_cast<size_t>(j)] = static_cast<size_t>(m) < h.size() ? h[static_cast<size_t>(m)] : 0.0;
+            row[static_cast<size_t>(j)] = response(static_cast<double>(p) / fractions + m_reach - 1 - j);
             sum += row[static_cast<size_t>(j)];
         }
-        // Each phase passes a constant exactly: no DC ripple from the phase grid.
+        // Each phase passes a constant exactly; the response is even, so the phase at
+        // 1 - p / fractions is this one reversed.
         float* out = &m_table[static_cast<size_t>(p) * taps];
-        for (int j = 0; j < taps; ++j)
+        const int mirror = fractions - p;
+        float* back = mirror < rows ? &m_table[static_cast<size_t>(mirror) * taps] : nullptr;
+        for (int j = 0; j < taps; ++j) {
             out[j] = static_cast<float>(row[static_cast<size_t>(j)] / sum);
+            if (back)
+                back[taps - 1 - j] = out[j];
+        }
     }
 }
 
-void PolyphaseFilter::Coefficients(double frac, float* coef) const
+const float* PolyphaseFilter::Coefficients(int64_t num, float* scratch) const
 {
-    const double pos = frac * kPhases;
-    int p = static_cast<int>(pos);
-    if (p < 0)
-        p = 0;
-    if (p > kPhases - 1)
-        p = kPhases - 1;
-    const float mu = static_cast<float>(pos - p);
     const int taps = Taps();
+    if (m_exact)
+        return &m_table[static_cast<size_t>(num / m_numPerRow) * taps];
+    const double pos = static_cast<double>(num) * kPhases / static_cast<double>(m_outRate);
+    const int p = std::min(std::max(static_cast<int>(pos), 0), kPhases - 1);
+    const float mu = static_cast<float>(pos - p);
     const float* a = &m_table[static_cast<size_t>(p) * taps];
     const float* b = a + taps;
     for (int j = 0; j < taps; ++j)
-        coef[j] = a[j] + mu * (b[j] - a[j]);
+        scratch[j] = a[j] + mu * (b[j] - a[j]);
+    return scratch;
 }
 
 }  // namespace zaudio

@@ -72,7 +72,6 @@ int Resampler::Read(float* out, int frames)
         return m_src->Read(out, frames);
     const int reach = m_filter->Reach();
     const int taps = m_filter->Taps();
-    const double toFrac = 1.0 / m_outRate;
     int done = 0;
     while (done < frames) {
         // The output ends where the source time passes its last frame.
@@ -84,16 +83,19 @@ int Resampler::Read(float* out, int frames)
             ok = Fill();
         if (m_srcEnded && m_frame >= m_srcFrames)
             break;
-        m_filter->Coefficients(static_cast<double>(m_num) * toFrac, m_coef.data());
+        const float* c = m_filter->Coefficients(m_num, m_coef.data());
         const size_t at = static_cast<size_t>(m_frame - reach + 1 - m_first);
         const float* l = &m_left[at];
         const float* r = &m_right[at];
-        const float* c = m_coef.data();
-        float sl = 0.0f, sr = 0.0f;
-        for (int j = 0; j < taps; ++j) {
-            sl += c[j] * l[j];
-            sr += c[j] * r[j];
+        // Two sums per channel keep the floating-point unit's adders busy.
+        float l0 = 0.0f, l1 = 0.0f, r0 = 0.0f, r1 = 0.0f;
+        for (int j = 0; j < taps; j += 2) {
+            l0 += c[j] * l[j];
+            r0 += c[j] * r[j];
+            l1 += c[j + 1] * l[j + 1];
+            r1 += c[j + 1] * r[j + 1];
         }
+        const float sl = l0 + l1, sr = r0 + r1;
         out[2 * done] = sl;
         out[2 * done + 1] = sr;
         ++done;

@@ -142,8 +142,11 @@ struct RateCase {
     double flatToHz;  // the passband that must be flat within 0.1 dB
 };
 
+// The usual rates have few enough phases against 44.1 kHz for a table each; 9973 and 50001
+// Hz have too many and take the interpolated tables.
 const RateCase kRates[] = {
-    {8000, 3600}, {11025, 4960}, {22050, 9920}, {32000, 14400}, {48000, 18000}, {96000, 18000},
+    {8000, 3600},   {11025, 4960},  {22050, 9920}, {32000, 14400},
+    {48000, 18000}, {96000, 18000}, {9973, 4480},  {50001, 18000},
 };
 
 std::vector<float> Resample(std::vector<float> frames, int rate, int block = 1000)
@@ -175,6 +178,7 @@ ToneResult MeasureTone(int rate, double hz, const std::vector<float>& out)
 TEST(Resampler, ImagesAndAliasesStay90DbDownAndThePassbandIsFlat)
 {
     for (const RateCase& rc : kRates) {
+        EXPECT_EQ(PolyphaseFilter(rc.rate, kOut).ExactPhases(), rc.rate != 9973 && rc.rate != 50001) << rc.rate;
         const int inFrames = static_cast<int>((kSkip + kFftFrames + 64) * static_cast<double>(rc.rate) / kOut);
         double worstDb = -999, worstHz = 0, worstTone = 0, flatMin = 0, flatMax = 0;
         std::vector<double> tones;
@@ -203,7 +207,7 @@ TEST(Resampler, ImagesAndAliasesStay90DbDownAndThePassbandIsFlat)
                                   << worstHz << " Hz";
         EXPECT_GE(flatMin, -0.1) << rc.rate << " Hz source";
         EXPECT_LE(flatMax, 0.1) << rc.rate << " Hz source";
-        std::printf("%6d Hz: worst image/alias %.1f dB (tone %.0f Hz -> %.0f Hz), passband to %.0f Hz within %+.4f/%+.4f dB\n",
+        std::printf("%6d Hz: worst image/alias %.1f dB (tone %.0f Hz -> %.0f Hz), passband to %.0f Hz within %+.5f/%+.5f dB\n",
                     rc.rate, worstDb, worstTone, worstHz, rc.flatToHz, flatMin, flatMax);
     }
 }
@@ -214,8 +218,9 @@ TEST(Resampler, AClickLandsOnItsOwnOutputFrame)
 {
     for (const RateCase& rc : kRates) {
         const int g = std::gcd(rc.rate, kOut);
-        const int m = 7 * (rc.rate / g);
-        const size_t expected = static_cast<size_t>(7 * (kOut / g));
+        const int k = rc.rate / g > 1000 ? 1 : 7;
+        const int m = k * (rc.rate / g);
+        const size_t expected = static_cast<size_t>(k * (kOut / g));
         std::vector<float> in(2 * static_cast<size_t>(m + rc.rate / 10), 0.0f);
         in[2 * static_cast<size_t>(m)] = 1.0f;
         auto out = Resample(in, rc.rate);
