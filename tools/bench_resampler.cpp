@@ -1,7 +1,8 @@
 // Native microbenchmark of the output thread's rate conversion: processor time per second
 // of sound the Resampler hands out, for songs at the usual rates played at 44.1 kHz
 // (stereo, read in the mixer's block size). tools/bench.sh builds it with optimisation and
-// runs it; it is not a test.
+// runs it; it is not a test. Built for Windows, std::clock counts wall time there.
+//   bench_resampler [seconds per rate] [only this source rate]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -81,8 +82,10 @@ void Measure(int rate, int seconds)
 int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
+    const int only = argc > 2 ? std::atoi(argv[2]) : 0;
     const int rates[] = {48000, 8000, 11025, 22050, 32000, 96000, 192000};
     for (int rate : rates)
-        Measure(rate, seconds);
+        if (!only || rate == only)
+            Measure(rate, seconds);
     return 0;
 }
