@@ -1,9 +1,13 @@
-// Resampler: a Decoder that plays another Decoder (owned) at a different frame rate, by
-// four-point cubic (Hermite) interpolation; at equal rates the frames pass through untouched.
+// Resampler: a Decoder that plays another Decoder (owned) at a different frame rate through
+// a band-limited polyphase filter; at equal rates the frames pass through untouched.
+// Output frame n is the source at time n * sourceRate / outRate: the filter is centred
+// there, so the song keeps its clock and its length (ceil(frames * outRate / sourceRate)).
 #pragma once
 
 #include "audio/Decoder.h"
+#include "audio/PolyphaseFilter.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -17,23 +21,26 @@ public:
     bool Rewind() override;
 
 private:
-    bool NextInputFrame(float& l, float& r);
-    void Prime();
+    void Reset();
+    bool Fill();
 
     std::unique_ptr<Decoder> m_src;
+    int m_srcRate;
     int m_outRate;
-    double m_step;
-    double m_frac = 0.0;
-    // Four consecutive input frames around the output position (between 1 and 2).
-    float m_hist[4][2] = {};
-    // How many of frames 1..3 of m_hist are real frames (after the source ended, silence
-    // pads the window and the output stops once frame 1 is padding).
-    int m_tailReal = 0;
+    std::unique_ptr<PolyphaseFilter> m_filter;
+    // Source time of the next output frame: m_frame + m_num / m_outRate.
+    int64_t m_frame = 0;
+    int64_t m_num = 0;
+    // The source's frames m_first ... m_first + size - 1, one array per channel. Before the
+    // first frame and after the last the signal is taken to hold its value, not to jump
+    // from or to zero.
+    std::vector<float> m_left, m_right;
+    int64_t m_first = 0;
+    bool m_started = false;
     bool m_srcEnded = false;
-    bool m_primed = false;
+    int64_t m_srcFrames = 0;  // frames the source handed out so far
     std::vector<float> m_in;
-    int m_inPos = 0;
-    int m_inLen = 0;
+    std::vector<float> m_coef;
 };
 
 }  // namespace zaudio

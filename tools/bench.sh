@@ -3,7 +3,8 @@
 # drawing workload in Direct3D 7. Both run alternately in one Wine desktop, three rounds
 # each, at 800x600x16 and 1024x768x32 (music and quotations off, 5 ms sleep per pass), and
 # the script prints the program's figures as ratios of flagref's, after a native
-# microbenchmark of the portable per-frame work (tools/bench_cloth.cpp). Absolute figures drift
+# microbenchmark of the portable per-frame work (tools/bench_cloth.cpp) and of the sound's
+# rate conversion (tools/bench_resampler.cpp). Absolute figures drift
 # on a shared machine; the ratios of neighbouring runs are what to compare.
 #   tools/bench.sh [FLAGREF_CPP]     default: ../shared/bench/flagref.cpp beside the repository
 #                                    (beside the main checkout when run in a git worktree)
@@ -31,6 +32,10 @@ i686-w64-mingw32-g++-posix -O2 -static -o "$out/flagref.exe" "$source_file" \
 c++ -O2 -std=c++17 -I"$root" -o "$out/bench_cloth" "$root/tools/bench_cloth.cpp" \
   "$root/scene/FlagCloth.cpp" "$root/scene/FrameRate.cpp" "$root/scene/StepFilter.cpp"
 "$out/bench_cloth"
+# The output thread's rate conversion (songs not at 44.1 kHz), natively and optimised.
+c++ -O2 -std=c++17 -I"$root" -o "$out/bench_resampler" "$root/tools/bench_resampler.cpp" \
+  "$root/audio/Resampler.cpp" "$root/audio/PolyphaseFilter.cpp"
+"$out/bench_resampler" 10
 
 . "$root/tools/wine-env.sh"
 zephyl_env_start "$out/env"
