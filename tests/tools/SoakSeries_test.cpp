@@ -1,0 +1,90 @@
+// The soak run's sample lines and trends: CSV round trip, the least-squares slope and the
+// trend window.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tools/soak/SoakSeries.h"
+
+namespace {
+
+std::vector<SoakSample> Line(double from, double to, double step, double kbPerSecond, double base) {
+    std::vector<SoakSample> samples;
+    for (double t = from; t <= to + 1e-9; t += step) {
+        SoakSample s;
+        s.seconds = t;
+        s.privateKb = base + kbPerSecond * t;
+        s.handles = 100;
+        s.gdiObjects = 40 + (int(t / step) % 2);  // alternates: no trend
+        s.userObjects = 20;
+        s.threads = 12;
+        samples.push_back(s);
+    }
+    return samples;
+}
+
+TEST(SoakSeries, CsvRoundTrip) {
+    SoakSample s;
+    s.seconds = 12.5;
+    s.privateKb = 65432;
+    s.handles = 210;
+    s.gdiObjects = 33;
+    s.userObjects = 17;
+    s.threads = 14;
+    EXPECT_EQ("seconds,private_kb,handles,gdi_objects,user_objects,threads", SoakCsvHeader());
+    EXPECT_EQ("12.5,65432,210,33,17,14", SoakCsvLine(s));
+    std::vector<SoakSample> read;
+    ASSERT_TRUE(ParseSoakCsv(SoakCsvHeader() + "\r\n" + SoakCsvLine(s) + "\r\n", read));
+    ASSERT_EQ(1u, read.size());
+    for (size_t i = 0; i < kSoakSeriesCount; ++i)
+        EXPECT_EQ(SoakValue(s, SoakSeries(i)), SoakValue(read[0], SoakSeries(i))) << SoakSeriesName(SoakSeries(i));
+    EXPECT_DOUBLE_EQ(12.5, read[0].seconds);
+}
+
+TEST(SoakSeries, DamagedCsvLinesAreRefused) {
+    const char* const damaged[] = {"1,2,3,4,5", "1,2,3,4,5,6,7", "1,2,x,4,5,6", "1;2;3;4;5;6", "1,2,3,4,5,6 "};
+    for (const char* line : damaged) {
+        std::vector<SoakSample> read;
+        EXPECT_FALSE(ParseSoakCsv(std::string("seconds\n") + line + "\n", read)) << line;
+    }
+}
+
+TEST(SoakSeries, TrendWindowIsTheLastNinetyMinutesOrThreeQuarters) {
+    const struct {
+        double run, start;
+    } cases[] = {{180, 45}, {3600, 900}, {7200, 1800}, {6 * 3600, 6 * 3600 - 5400}};
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(c.start, SoakTrendStart(c.run)) << c.run;
+}
+
+TEST(SoakSeries, SlopeAndGrowthOfALeakAndOfFlatSeries) {
+    // 2 KiB a second from the window's start at 600 s: 7200 KiB an hour, 2400 KiB over 1200 s.
+    std::vector<SoakSample> samples = Line(0, 1800, 10, 2, 50000);
+    samples[0].privateKb = 1e9;  // before the window: ignored
+    const SoakTrend leak = SoakSeriesTrend(samples, SoakSeries::PrivateKb, 600);
+    EXPECT_EQ(121u, leak.count);
+    EXPECT_NEAR(7200, leak.slopePerHour, 1e-6);
+    EXPECT_NEAR(2400, leak.fittedGrowth, 1e-6);
+    EXPECT_DOUBLE_EQ(51200, leak.first);
+    EXPECT_DOUBLE_EQ(53600, leak.last);
+    EXPECT_DOUBLE_EQ(51200, leak.lowest);
+    EXPECT_DOUBLE_EQ(53600, leak.highest);
+    const SoakTrend flat = SoakSeriesTrend(samples, SoakSeries::Handles, 600);
+    EXPECT_DOUBLE_EQ(0, flat.slopePerHour);
+    const SoakTrend noisy = SoakSeriesTrend(samples, SoakSeries::GdiObjects, 600);
+    EXPECT_LT(std::fabs(noisy.fittedGrowth), 0.1);
+    // One late spike moves the fitted growth far less than last minus first.
+    samples.back().threads = 40;
+    const SoakTrend spike = SoakSeriesTrend(samples, SoakSeries::Threads, 600);
+    EXPECT_LT(spike.fittedGrowth, 2.0);
+    EXPECT_DOUBLE_EQ(28, spike.last - spike.first);
+}
+
+TEST(SoakSeries, FewerThanTwoSamplesHaveNoTrend) {
+    const std::vector<SoakSample> samples = Line(0, 100, 10, 1, 0);
+    EXPECT_EQ(0u, SoakSeriesTrend(samples, SoakSeries::PrivateKb, 100).count);
+    EXPECT_EQ(0u, SoakSeriesTrend(samples, SoakSeries::PrivateKb, 200).count);
+    EXPECT_EQ(0u, SoakSeriesTrend({}, SoakSeries::PrivateKb, 0).count);
+    EXPECT_NE(std::string::npos, SoakTrendReport(samples, 0).find("private_kb    slope +3600.000/h"));
+}
+
+}  // namespace
