@@ -4,7 +4,7 @@
 # few seconds, arrow keys skipping, pausing and resuming songs every 15 s, and every three
 # minutes a dark stretch (session lock, display off, monitor power command, suspend, in
 # turn). Every 10 s the saver process's private bytes, handles, GDI and USER objects and
-# threads go into OUT/soak.csv; at the end OUT/soak.png plots them and OUT/trend.txt holds
+# threads (and under Wine the Unix process's anonymous memory) go into OUT/soak.csv; at the end OUT/soak.png plots them and OUT/trend.txt holds
 # the least-squares slope of each series over the last 90 minutes (or the last three
 # quarters of a shorter run).
 #   sh tools/soak.sh [MINUTES] [OUT]        (OUT defaults to soak-<date>-<time>/)
@@ -20,11 +20,11 @@ plot() {
     $as_root apt-get install -y -qq --no-install-recommends gnuplot-nox >/dev/null
   fi
   gnuplot <<GNUPLOT
-set terminal pngcairo size 1200,1000 font ",10"
+set terminal pngcairo size 1200,1200 font ",10"
 set output "$out/soak.png"
 set datafile separator ","
 set key autotitle columnhead
-set multiplot layout 5,1 title "ZephylSaver.scr soak: samples every 10 s"
+set multiplot layout 6,1 title "ZephylSaver.scr soak: samples every 10 s"
 set xlabel "minutes"
 set grid
 set lmargin 12
@@ -38,6 +38,8 @@ set ylabel "USER objects"
 plot "$out/soak.csv" using (\$1/60):5 with lines lw 2 notitle
 set ylabel "threads"
 plot "$out/soak.csv" using (\$1/60):6 with lines lw 2 notitle
+set ylabel "Unix anon KiB"
+plot "$out/soak.csv" using (\$1/60):7 with lines lw 2 notitle
 unset multiplot
 GNUPLOT
 }
@@ -58,7 +60,7 @@ out=${2:-$root/soak-$(date +%Y%m%d-%H%M%S)}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 sh "$root/tools/setup.sh"
-sh "$root/tools/build.sh" win
+ZEPHYL_WIN_TARGETS="dist soak" sh "$root/tools/build.sh" win
 sh "$root/tools/soak/make-songs.sh" "$out/songs"
 
 . "$root/tools/wine-env.sh"
@@ -67,8 +69,8 @@ trap 'zephyl_env_stop' EXIT INT TERM
 dist=$(winepath -w "$root/dist")
 {
   WINEPATH=$dist wine "$root/build/win/tools/soak/soak.exe" --seconds $((minutes * 60)) \
-    --csv "$(winepath -w "$out/soak.csv")" --songs "$(winepath -w "$out/songs")"
-  echo $? >"$out/status"
+    --csv "$(winepath -w "$out/soak.csv")" --songs "$(winepath -w "$out/songs")" &&
+    echo 0 >"$out/status" || echo $? >"$out/status"
 } | tr -d '\r' | tee "$out/soak.txt"
 status=$(cat "$out/status")
 sed -n '/slope/p' "$out/soak.txt" >"$out/trend.txt"

@@ -31,6 +31,7 @@ const Allowance kAllowances[] = {
     {SoakSeries::GdiObjects, 12},
     {SoakSeries::UserObjects, 6},
     {SoakSeries::Threads, 1.5},
+    {SoakSeries::UnixAnonKb, 6144},
 };
 
 TEST(SaverSoak, ThreeMinutesOfSongsQuotationsAndDarkStretchesGrowNothing) {
@@ -68,7 +69,10 @@ TEST(SaverSoak, ThreeMinutesOfSongsQuotationsAndDarkStretchesGrowNothing) {
 
     ASSERT_GE(result.samples.size(), 30u);
     EXPECT_GT(result.samples.back().privateKb, 0) << "the private bytes could not be read";
+    EXPECT_GT(result.samples.back().handles, 0) << "the handles could not be counted";
+    EXPECT_GT(result.samples.back().userObjects, 0) << "the windows could not be counted";
     EXPECT_GT(result.samples.back().threads, 0) << "the threads could not be counted";
+    if (wt::RunningOnWine()) EXPECT_GT(result.samples.back().unixAnonKb, 0) << "the Unix process was not found";
     const std::string report = SoakTrendReport(result.samples, kWarmUpSeconds);
     for (const Allowance& allowance : kAllowances) {
         const SoakTrend trend = SoakSeriesTrend(result.samples, allowance.series, kWarmUpSeconds);

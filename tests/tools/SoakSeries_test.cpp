@@ -31,8 +31,9 @@ TEST(SoakSeries, CsvRoundTrip) {
     s.gdiObjects = 33;
     s.userObjects = 17;
     s.threads = 14;
-    EXPECT_EQ("seconds,private_kb,handles,gdi_objects,user_objects,threads", SoakCsvHeader());
-    EXPECT_EQ("12.5,65432,210,33,17,14", SoakCsvLine(s));
+    s.unixAnonKb = 123456;
+    EXPECT_EQ("seconds,private_kb,handles,gdi_objects,user_objects,threads,unix_anon_kb", SoakCsvHeader());
+    EXPECT_EQ("12.5,65432,210,33,17,14,123456", SoakCsvLine(s));
     std::vector<SoakSample> read;
     ASSERT_TRUE(ParseSoakCsv(SoakCsvHeader() + "\r\n" + SoakCsvLine(s) + "\r\n", read));
     ASSERT_EQ(1u, read.size());
@@ -42,7 +43,8 @@ TEST(SoakSeries, CsvRoundTrip) {
 }
 
 TEST(SoakSeries, DamagedCsvLinesAreRefused) {
-    const char* const damaged[] = {"1,2,3,4,5", "1,2,3,4,5,6,7", "1,2,x,4,5,6", "1;2;3;4;5;6", "1,2,3,4,5,6 "};
+    const char* const damaged[] = {"1,2,3,4,5,6", "1,2,3,4,5,6,7,8", "1,2,x,4,5,6,7", "1;2;3;4;5;6;7",
+                                    "1,2,3,4,5,6,7 "};
     for (const char* line : damaged) {
         std::vector<SoakSample> read;
         EXPECT_FALSE(ParseSoakCsv(std::string("seconds\n") + line + "\n", read)) << line;

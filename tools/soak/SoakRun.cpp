@@ -3,9 +3,12 @@
 #include "tools/soak/SoakRun.h"
 
 #include <psapi.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "support/WineTest.h"
 
@@ -76,18 +79,148 @@ void WriteSettings(const SoakOptions& options) {
 
 }  // namespace
 
-bool SampleProcess(HANDLE process, DWORD processId, double seconds, SoakSample& sample) {
+namespace {
+
+// Committed private memory by a walk over the process's address space: what PrivateUsage
+// says where the system reports it (Wine reports 0 for another process).
+double PrivateBytesByWalk(HANDLE process) {
+    double total = 0;
+    MEMORY_BASIC_INFORMATION region = {};
+    for (const char* at = nullptr; VirtualQueryEx(process, at, &region, sizeof region) == sizeof region;) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += double(region.RegionSize);
+        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+        if (next <= at) break;
+        at = next;
+    }
+    return total;
+}
+
+// The process's handles in the system's handle list (Wine reports no handle count for
+// another process).
+struct SystemHandleEntry {
+    ULONG ownerPid;
+    BYTE objectType;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ACCESS_MASK access;
+};
+using QuerySystemFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+double HandlesFromSystemList(DWORD processId) {
+    static const auto query = reinterpret_cast<QuerySystemFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    std::vector<BYTE> buffer(1 << 16);
+    for (;;) {
+        ULONG needed = 0;
+        const LONG status = query(16 /* SystemHandleInformation */, buffer.data(), ULONG(buffer.size()), &needed);
+        if (status == LONG(0xC0000004) /* STATUS_INFO_LENGTH_MISMATCH */ && buffer.size() < (64u << 20)) {
+            buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+            continue;
+        }
+        if (status != 0) return 0;
+        break;
+    }
+    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+    const auto* entries = reinterpret_cast<const SystemHandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
+    const size_t room = (buffer.size() - sizeof(ULONG_PTR)) / sizeof(SystemHandleEntry);
+    double handles = 0;
+    for (ULONG i = 0; i < count && i < room; ++i)
+        if (entries[i].ownerPid == processId) ++handles;
+    return handles;
+}
+
+// The process's windows, message-only ones and children included: the USER objects one
+// can count from outside where the system reports no GUI resources.
+struct WindowCount {
+    DWORD processId;
+    double count;
+};
+BOOL CALLBACK CountChild(HWND window, LPARAM param) {
+    ++reinterpret_cast<WindowCount*>(param)->count;
+    return TRUE;
+}
+void CountWindow(HWND window, WindowCount& counted) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != counted.processId) return;
+    ++counted.count;
+    EnumChildWindows(window, CountChild, reinterpret_cast<LPARAM>(&counted));
+}
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM param) {
+    CountWindow(window, *reinterpret_cast<WindowCount*>(param));
+    return TRUE;
+}
+double WindowsOfProcess(DWORD processId) {
+    WindowCount counted = {processId, 0};
+    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&counted));
+    for (HWND w = FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); w;
+         w = FindWindowExA(HWND_MESSAGE, w, nullptr, nullptr))
+        CountWindow(w, counted);
+    return counted.count;
+}
+
+std::string ReadWhole(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "";
+    std::string text;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
+    CloseHandle(file);
+    return text;
+}
+
+// Under Wine: the Unix process that runs `processId`'s program in this Wine prefix (its
+// command line holds the program's file name), found through Z:\proc; 0 when none is.
+unsigned FindUnixProcess(const std::string& programName) {
+    char prefix[1024] = {};
+    if (!wt::RunningOnWine() || !GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix)) return 0;
+    const std::string wanted = std::string("WINEPREFIX=") + prefix + '\0';
+    WIN32_FIND_DATAA found = {};
+    HANDLE find = FindFirstFileA("Z:\\proc\\*", &found);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    unsigned pid = 0;
+    do {
+        const unsigned candidate = std::strtoul(found.cFileName, nullptr, 10);
+        if (!candidate || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        const std::string folder = std::string("Z:\\proc\\") + found.cFileName + "\\";
+        if (ReadWhole(folder + "cmdline").find(programName) == std::string::npos) continue;
+        if (ReadWhole(folder + "environ").find(wanted) == std::string::npos) continue;
+        pid = candidate;
+    } while (!pid && FindNextFileA(find, &found));
+    FindClose(find);
+    return pid;
+}
+
+// Its anonymous resident memory in KiB (RssAnon of /proc/PID/status): what the Unix side of
+// Wine (the X11 driver, OpenGL, PulseAudio) takes, which no Windows counter shows.
+double UnixAnonKb(unsigned unixPid) {
+    if (!unixPid) return 0;
+    const std::string status = ReadWhole("Z:\\proc\\" + std::to_string(unixPid) + "\\status");
+    const size_t at = status.find("RssAnon:");
+    return at == std::string::npos ? 0 : std::strtod(status.c_str() + at + 8, nullptr);
+}
+
+}  // namespace
+
+bool SampleProcess(HANDLE process, DWORD processId, unsigned unixPid, double seconds, SoakSample& sample) {
     sample = SoakSample();
     sample.seconds = seconds;
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof memory;
     if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
         return false;
-    sample.privateKb = double(memory.PrivateUsage) / 1024;
+    sample.privateKb = double(memory.PrivateUsage ? memory.PrivateUsage : PrivateBytesByWalk(process)) / 1024;
     DWORD handles = 0;
     if (GetProcessHandleCount(process, &handles)) sample.handles = handles;
+    if (!sample.handles) sample.handles = HandlesFromSystemList(processId);
+    // Wine reports none, and keeps no GDI handle table another process could read.
     sample.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
     sample.userObjects = GetGuiResources(process, GR_USEROBJECTS);
+    if (!sample.userObjects) sample.userObjects = WindowsOfProcess(processId);
+    sample.unixAnonKb = UnixAnonKb(unixPid);
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return false;
     THREADENTRY32 thread = {};
@@ -104,6 +237,7 @@ bool RunSoak(const SoakOptions& options, SoakResult& result) {
     DeleteFileA(wt::LogPath().c_str());
     std::string playlist = "#EXTM3U\r\n";
     for (const std::string& song : options.songs) playlist += song + "\r\n";
+    SHCreateDirectoryExA(nullptr, wt::UserDataFolder().c_str(), nullptr);
     if (!options.songs.empty() && !wt::WriteFile(wt::UserPlaylist(), playlist)) {
         result.failure = "cannot write the playlist " + wt::UserPlaylist();
         return false;
@@ -133,13 +267,14 @@ bool RunSoak(const SoakOptions& options, SoakResult& result) {
     }
     result.started = result.failure.empty();
 
-    const ULONGLONG start = GetTickCount64();
+    const unsigned unixPid = result.started ? FindUnixProcess("ZephylSaver.scr") : 0;
+    const DWORD start = GetTickCount();
     ULONGLONG nextSample = 0, nextKey = options.musicKeyMs, nextDark = options.powerMs, lightAt = 0;
     size_t keyIndex = 0, darkIndex = 0;
     bool dark = false;
     Dark darkKind = Dark::Lock;
     while (result.failure.empty()) {
-        const ULONGLONG now = GetTickCount64() - start;
+        const ULONGLONG now = DWORD(GetTickCount() - start);
         if (!saver.Running()) {
             saver.WaitExit(0, &result.exitCode);
             char text[80];
@@ -150,7 +285,7 @@ bool RunSoak(const SoakOptions& options, SoakResult& result) {
         }
         if (now >= nextSample) {
             SoakSample sample;
-            if (!SampleProcess(process, saver.Id(), now / 1000.0, sample)) {
+            if (!SampleProcess(process, saver.Id(), unixPid, now / 1000.0, sample)) {
                 result.failure = "cannot sample the saver process";
                 break;
             }

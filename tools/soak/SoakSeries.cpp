@@ -8,7 +8,7 @@
 
 namespace {
 
-const char* const kNames[kSoakSeriesCount] = {"private_kb", "handles", "gdi_objects", "user_objects", "threads"};
+const char* const kNames[kSoakSeriesCount] = {"private_kb", "handles", "gdi_objects", "user_objects", "threads", "unix_anon_kb"};
 const double kTrendWindowSeconds = 90 * 60;
 
 }  // namespace
@@ -22,6 +22,7 @@ double SoakValue(const SoakSample& sample, SoakSeries series) {
     case SoakSeries::GdiObjects: return sample.gdiObjects;
     case SoakSeries::UserObjects: return sample.userObjects;
     case SoakSeries::Threads: return sample.threads;
+    case SoakSeries::UnixAnonKb: return sample.unixAnonKb;
     }
     return 0;
 }
@@ -34,8 +35,8 @@ std::string SoakCsvHeader() {
 
 std::string SoakCsvLine(const SoakSample& s) {
     char line[160];
-    std::snprintf(line, sizeof line, "%.1f,%.0f,%.0f,%.0f,%.0f,%.0f", s.seconds, s.privateKb, s.handles,
-                  s.gdiObjects, s.userObjects, s.threads);
+    std::snprintf(line, sizeof line, "%.1f,%.0f,%.0f,%.0f,%.0f,%.0f,%.0f", s.seconds, s.privateKb, s.handles,
+                  s.gdiObjects, s.userObjects, s.threads, s.unixAnonKb);
     return line;
 }
 
@@ -62,6 +63,7 @@ bool ParseSoakCsv(const std::string& text, std::vector<SoakSample>& samples) {
         s.gdiObjects = values[3];
         s.userObjects = values[4];
         s.threads = values[5];
+        s.unixAnonKb = values[6];
         samples.push_back(s);
     }
     return true;

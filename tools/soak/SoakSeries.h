@@ -1,5 +1,5 @@
 // The soak run's samples of the saver process (memory, handles, GDI and USER objects,
-// threads) as CSV lines, and their trends: the least-squares slope of each series over the
+// threads, and under Wine the Unix side's memory) as CSV lines, and their trends: the least-squares slope of each series over the
 // last part of a run and how far it grew there. Portable: no Windows API.
 #pragma once
 
@@ -14,18 +14,19 @@ struct SoakSample {
     double gdiObjects = 0;
     double userObjects = 0;
     double threads = 0;
+    double unixAnonKb = 0;     // under Wine: the Unix process's anonymous resident memory / 1024
 };
 
-enum class SoakSeries { PrivateKb, Handles, GdiObjects, UserObjects, Threads };
-constexpr size_t kSoakSeriesCount = 5;
+enum class SoakSeries { PrivateKb, Handles, GdiObjects, UserObjects, Threads, UnixAnonKb };
+constexpr size_t kSoakSeriesCount = 6;
 const char* SoakSeriesName(SoakSeries series);
 double SoakValue(const SoakSample& sample, SoakSeries series);
 
-// "seconds,private_kb,handles,gdi_objects,user_objects,threads"
+// "seconds,private_kb,handles,gdi_objects,user_objects,threads,unix_anon_kb"
 std::string SoakCsvHeader();
 std::string SoakCsvLine(const SoakSample& sample);
 // Reads what SoakCsvHeader/SoakCsvLine wrote (the header line is skipped); false on a line
-// that is not five numbers after the time.
+// that is not six numbers after the time.
 bool ParseSoakCsv(const std::string& text, std::vector<SoakSample>& samples);
 
 // Where the trend window of a run of `runSeconds` starts: the last 90 minutes, or the last
