@@ -283,7 +283,9 @@ bool RunSoak(const SoakOptions& options, SoakResult& result) {
             result.failure = text;
             break;
         }
-        if (now >= nextSample) {
+        // A dark stretch closes the sound output and the drawing, and memory falls for a
+        // while: samples are taken lit, once the run has settled again.
+        if (now >= nextSample && !dark && now >= lightAt + options.settleMs) {
             SoakSample sample;
             if (!SampleProcess(process, saver.Id(), unixPid, now / 1000.0, sample)) {
                 result.failure = "cannot sample the saver process";
@@ -294,7 +296,7 @@ bool RunSoak(const SoakOptions& options, SoakResult& result) {
                 std::fprintf(csv, "%s\n", SoakCsvLine(sample).c_str());
                 std::fflush(csv);
             }
-            nextSample += options.sampleMs;
+            nextSample = std::max(nextSample + options.sampleMs, now + options.sampleMs / 2);
         }
         if (now >= options.seconds * 1000ULL && !dark) break;
         if (now >= nextKey) {

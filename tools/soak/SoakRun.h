@@ -21,6 +21,7 @@ struct SoakOptions {
     DWORD musicKeyMs = 15000;        // an arrow key this often
     DWORD powerMs = 180000;          // a dark stretch (lock, display off, suspend) this often
     DWORD darkMs = 15000;            // how long each dark stretch lasts
+    DWORD settleMs = 3000;           // no samples while dark and this long after
     bool debugLog = true;
     std::string csvPath;             // each sample appended as it is taken; "" for none
 };
