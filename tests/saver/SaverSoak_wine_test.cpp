@@ -18,20 +18,21 @@ namespace {
 // are taken once and kept; they are all in by then.
 const double kWarmUpSeconds = 60;
 
-// How far each series may rise over the checked part, as the fitted line tells it. A
-// leak the soak run finds in an hour is far above these in three minutes only if it is
-// fast; these catch what grows with each song, quotation or dark stretch.
+// How far the floor of each series (its lowest values) may rise from the first to the last
+// third of the checked part. A picture being decoded or a song being opened takes a few
+// megabytes for a moment; something kept for each song, quotation or dark stretch raises
+// the floor.
 struct Allowance {
     SoakSeries series;
     double growth;
 };
 const Allowance kAllowances[] = {
-    {SoakSeries::PrivateKb, 2048},
-    {SoakSeries::Handles, 12},
-    {SoakSeries::GdiObjects, 12},
-    {SoakSeries::UserObjects, 6},
-    {SoakSeries::Threads, 1.5},
-    {SoakSeries::UnixAnonKb, 6144},
+    {SoakSeries::PrivateKb, 1536},
+    {SoakSeries::Handles, 8},
+    {SoakSeries::GdiObjects, 8},
+    {SoakSeries::UserObjects, 4},
+    {SoakSeries::Threads, 1},
+    {SoakSeries::UnixAnonKb, 4096},
 };
 
 TEST(SaverSoak, ThreeMinutesOfSongsQuotationsAndDarkStretchesGrowNothing) {
@@ -76,7 +77,7 @@ TEST(SaverSoak, ThreeMinutesOfSongsQuotationsAndDarkStretchesGrowNothing) {
     const std::string report = SoakTrendReport(result.samples, kWarmUpSeconds);
     for (const Allowance& allowance : kAllowances) {
         const SoakTrend trend = SoakSeriesTrend(result.samples, allowance.series, kWarmUpSeconds);
-        EXPECT_LE(trend.fittedGrowth, allowance.growth) << SoakSeriesName(allowance.series) << " grows\n" << report;
+        EXPECT_LE(trend.floorGrowth, allowance.growth) << SoakSeriesName(allowance.series) << " grows\n" << report;
     }
     std::printf("%s", report.c_str());
 }

@@ -70,15 +70,25 @@ TEST(SoakSeries, SlopeAndGrowthOfALeakAndOfFlatSeries) {
     EXPECT_DOUBLE_EQ(53600, leak.last);
     EXPECT_DOUBLE_EQ(51200, leak.lowest);
     EXPECT_DOUBLE_EQ(53600, leak.highest);
+    EXPECT_NEAR(1600, leak.floorGrowth, 1e-6);  // 53600 - 52000: the thirds' lowest values
     const SoakTrend flat = SoakSeriesTrend(samples, SoakSeries::Handles, 600);
     EXPECT_DOUBLE_EQ(0, flat.slopePerHour);
     const SoakTrend noisy = SoakSeriesTrend(samples, SoakSeries::GdiObjects, 600);
     EXPECT_LT(std::fabs(noisy.fittedGrowth), 0.1);
+    EXPECT_DOUBLE_EQ(0, noisy.floorGrowth);
     // One late spike moves the fitted growth far less than last minus first.
     samples.back().threads = 40;
     const SoakTrend spike = SoakSeriesTrend(samples, SoakSeries::Threads, 600);
     EXPECT_LT(spike.fittedGrowth, 2.0);
     EXPECT_DOUBLE_EQ(28, spike.last - spike.first);
+    EXPECT_DOUBLE_EQ(0, spike.floorGrowth);
+    // Spikes all through the last third do not raise its floor either; a step up does.
+    for (SoakSample& s : samples) {
+        if (s.seconds >= 1400 && int(s.seconds) % 20 == 0) s.userObjects = 90;
+        if (s.seconds >= 1400) s.handles = 103;
+    }
+    EXPECT_DOUBLE_EQ(0, SoakSeriesTrend(samples, SoakSeries::UserObjects, 600).floorGrowth);
+    EXPECT_DOUBLE_EQ(3, SoakSeriesTrend(samples, SoakSeries::Handles, 600).floorGrowth);
 }
 
 TEST(SoakSeries, FewerThanTwoSamplesHaveNoTrend) {

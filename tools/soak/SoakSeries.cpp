@@ -104,6 +104,15 @@ SoakTrend SoakSeriesTrend(const std::vector<SoakSample>& samples, SoakSeries ser
         stt += dt * dt;
         stv += dt * (SoakValue(s, series) - meanV);
     }
+    const double third = (lastT - firstT) / 3;
+    double firstFloor = trend.highest, lastFloor = trend.highest;
+    for (const SoakSample& s : samples) {
+        if (s.seconds < fromSeconds) continue;
+        const double v = SoakValue(s, series);
+        if (s.seconds <= firstT + third) firstFloor = std::min(firstFloor, v);
+        if (s.seconds >= lastT - third) lastFloor = std::min(lastFloor, v);
+    }
+    trend.floorGrowth = lastFloor - firstFloor;
     const double perSecond = stt > 0 ? stv / stt : 0;
     trend.slopePerHour = perSecond * 3600;
     trend.fittedGrowth = perSecond * (lastT - firstT);
@@ -117,9 +126,9 @@ std::string SoakTrendReport(const std::vector<SoakSample>& samples, double fromS
         const SoakSeries series = static_cast<SoakSeries>(i);
         const SoakTrend t = SoakSeriesTrend(samples, series, fromSeconds);
         std::snprintf(line, sizeof line,
-                      "%-13s slope %+.3f/h  fitted growth %+.1f  first %.0f last %.0f lowest %.0f highest %.0f"
-                      " (%zu samples from %.0f s)\n",
-                      SoakSeriesName(series), t.slopePerHour, t.fittedGrowth, t.first, t.last, t.lowest,
+                      "%-13s slope %+.3f/h  fitted growth %+.1f  floor growth %+.0f  first %.0f last %.0f lowest %.0f"
+                      " highest %.0f (%zu samples from %.0f s)\n",
+                      SoakSeriesName(series), t.slopePerHour, t.fittedGrowth, t.floorGrowth, t.first, t.last, t.lowest,
                       t.highest, t.count, fromSeconds);
         report += line;
     }

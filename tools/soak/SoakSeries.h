@@ -41,10 +41,13 @@ struct SoakTrend {
     // Growth over the window as the fitted line tells it (slope x window length): one odd
     // sample at either end does not make it.
     double fittedGrowth = 0;
+    // The lowest value of the window's last third less that of its first third: how far the
+    // floor rose. Short spikes (a picture being decoded, a song being opened) leave it be.
+    double floorGrowth = 0;
 };
 // The trend of one series over the samples taken at or after `fromSeconds`; count 0 when
 // fewer than two samples are there.
 SoakTrend SoakSeriesTrend(const std::vector<SoakSample>& samples, SoakSeries series, double fromSeconds);
 
-// One line per series: name, slope per hour, fitted growth, first/last/lowest/highest.
+// One line per series: name, slope per hour, fitted and floor growth, first/last/lowest/highest.
 std::string SoakTrendReport(const std::vector<SoakSample>& samples, double fromSeconds);
