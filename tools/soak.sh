@@ -3,11 +3,11 @@
 # Xvfb, with the built-in songs, a playlist of short songs and quotations changing every
 # few seconds, arrow keys skipping, pausing and resuming songs every 15 s, and every three
 # minutes a dark stretch (session lock, display off, monitor power command, suspend, in
-# turn). Every 10 s the saver process's private bytes, handles, GDI and USER objects and
-# threads (and under Wine the Unix process's anonymous memory) go into OUT/soak.csv; at the end OUT/soak.png plots them and OUT/trend.txt holds
-# the least-squares slope of each series over the last 90 minutes (or the last three
-# quarters of a shorter run).
-#   sh tools/soak.sh [MINUTES] [OUT]        (OUT defaults to soak-<date>-<time>/)
+# turn). Every 10 s the saver process's private bytes, handles, GDI and USER objects,
+# threads and (under Wine) the Unix process's anonymous memory go into OUT/soak.csv; at the
+# end OUT/soak.png plots them and OUT/trend.txt holds the least-squares slope of each series
+# over the last 90 minutes (or the last three quarters of a shorter run).
+#   sh tools/soak.sh [MINUTES] [OUT]        (OUT defaults to build/soak-<date>-<time>/)
 #   sh tools/soak.sh --plot OUT             plot and trend of an OUT written before
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -56,7 +56,7 @@ if [ "${1:-}" = "--plot" ]; then
 fi
 
 minutes=${1:-90}
-out=${2:-$root/soak-$(date +%Y%m%d-%H%M%S)}
+out=${2:-$root/build/soak-$(date +%Y%m%d-%H%M%S)}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 sh "$root/tools/setup.sh"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "support/WineTest.h"
-#include "tools/soak/SoakRun.h"
+#include "support/SoakRun.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The soak run's driver and sampler: settings, the run, the keys and power messages it
 // sends, and the samples of the saver process.
-#include "tools/soak/SoakRun.h"
+#include "support/SoakRun.h"
 
 #include <psapi.h>
 #include <shlobj.h>

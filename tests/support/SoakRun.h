@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/soak/SoakSeries.h"
+#include "support/SoakSeries.h"
 
 struct SoakOptions {
     std::string folder;              // an installed copy (wt::InstallCopy), trailing backslash

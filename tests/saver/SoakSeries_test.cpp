@@ -1,10 +1,10 @@
-// The soak run's sample lines and trends: CSV round trip, the least-squares slope and the
-// trend window.
+// The soak run's sample lines and trends (tests/support/SoakSeries): CSV round trip, the
+// least-squares slope, the floor and the trend window.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "tools/soak/SoakSeries.h"
+#include "support/SoakSeries.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The soak run's sample lines and the least-squares trends of its series.
-#include "tools/soak/SoakSeries.h"
+#include "support/SoakSeries.h"
 
 #include <algorithm>
 #include <cstdio>
