@@ -2,6 +2,8 @@
 // Plain C stdio so that it builds and is tested on any platform.
 #include "content/Bundle.h"
 
+#include "content/PeCertificate.h"
+
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -98,21 +100,49 @@ bool Bundle::Open(const char* path) {
 
     FilePtr file(fopen(path, kRandomAccessMode));
     if (!file) return false;
+    if (fseek(file.get(), 0, SEEK_END) != 0) return false;
+    long fileSize = ftell(file.get());
+    if (fileSize < 4) return false;
 
+    // A signed program file ends with its certificate table; its bundle ends where that
+    // table begins. Any other file's bundle ends with the file.
+    uint8_t dos[kDosHeaderBytes] = {}, pe[kPeHeaderBytes] = {};
+    size_t dosCount = 0, peCount = 0;
+    uint32_t peAt = 0;
+    if (fseek(file.get(), 0, SEEK_SET) == 0) dosCount = fread(dos, 1, sizeof dos, file.get());
+    if (PeHeaderOffset(dos, dosCount, uint64_t(fileSize), &peAt) && fseek(file.get(), long(peAt), SEEK_SET) == 0)
+        peCount = fread(pe, 1, sizeof pe, file.get());
+    const long end = long(AppendedDataEnd(dos, dosCount, pe, peCount, uint64_t(fileSize)));
+    if (ReadDirectory(file.get(), end)) return true;
+    if (end == fileSize) return false;
+
+    // Signing pads the signed bytes with up to 7 zero bytes, so that the table starts on an
+    // 8-byte boundary: the trailer may end a little before the table.
+    uint8_t tail[7] = {};
+    const long tailAt = end - long(sizeof tail) >= 0 ? end - long(sizeof tail) : 0;
+    const size_t tailCount = size_t(end - tailAt);
+    if (fseek(file.get(), tailAt, SEEK_SET) != 0 || fread(tail, 1, tailCount, file.get()) != tailCount)
+        return false;
+    for (size_t pad = 1; pad <= tailCount && tail[tailCount - pad] == 0 && end - long(pad) >= 4; ++pad)
+        if (ReadDirectory(file.get(), end - long(pad))) return true;
+    return false;
+}
+
+bool Bundle::ReadDirectory(FILE* file, long end) {
+    m_categories.clear();
+    m_entryCount = 0;
+    m_directoryOffset = -1;
     uint8_t trailer[4];
-    if (fseek(file.get(), -4, SEEK_END) != 0) return false;
-    long trailerPos = ftell(file.get());
-    if (trailerPos < 0 || fread(trailer, 1, 4, file.get()) != 4) return false;
+    const long trailerPos = end - 4;
+    if (trailerPos < 0 || fseek(file, trailerPos, SEEK_SET) != 0 || fread(trailer, 1, 4, file) != 4) return false;
     m_directoryOffset = int32_t(ReadU32(trailer));
 
     if (m_directoryOffset < 0 || long(m_directoryOffset) >= trailerPos) return false;
     size_t dirSize = size_t(trailerPos - m_directoryOffset);
     std::unique_ptr<uint8_t[]> dir(new (std::nothrow) uint8_t[dirSize]);
     if (!dir) return false;
-    if (fseek(file.get(), m_directoryOffset, SEEK_SET) != 0 ||
-        fread(dir.get(), 1, dirSize, file.get()) != dirSize)
+    if (fseek(file, m_directoryOffset, SEEK_SET) != 0 || fread(dir.get(), 1, dirSize, file) != dirSize)
         return false;
-    file.reset();
 
     if (!ParseDirectory(dir.get(), dirSize)) {
         m_categories.clear();

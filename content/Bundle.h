@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,7 +71,8 @@ public:
     Bundle(const Bundle&) = delete;
     Bundle& operator=(const Bundle&) = delete;
 
-    // Reads the directory of the file; a bundle already open is closed first. A directory
+    // Reads the directory of the file; a bundle already open is closed first. In a signed
+    // program file the trailer ends where the certificate table starts. A directory
     // that is empty, does not start with a category, or whose last record or name is cut
     // short by the trailer fails (no categories are kept).
     bool Open(const char* path);
@@ -94,6 +96,8 @@ public:
 
 private:
     BundleEntry* FindFirstEntry(const char* name, BundleCategory** category) const;
+    // Reads the trailer that ends at `end` and the directory it names.
+    bool ReadDirectory(FILE* file, long end);
     bool ParseDirectory(const uint8_t* dir, size_t size);
 
     int32_t m_directoryOffset = -1;

@@ -1,6 +1,7 @@
 ; Zephyl Saver's installer and uninstaller (NSIS). Built by the normal build into
 ; dist/ZephylSaverSetup.exe; both run silently with /S.
-;   makensis -DDIST_DIR=... -DFILE_LIST=... -DICON=... -DOUT_FILE=... ZephylSaver.nsi
+;   makensis -DDIST_DIR=... -DFILE_LIST=... -DICON=... -DOUT_FILE=... [-DSIGN_COMMAND=...] ZephylSaver.nsi
+; SIGN_COMMAND, given when the build has a certificate, signs the file named by its %1.
 ; FILE_LIST is made by MakeFileList.cmake from dist/chk.sum: the files installed are
 ; exactly the files the screen saver checks after a crash, plus chk.sum itself, which also
 ; tells a later installer what this one installed. FORWARDER is "Zephyl Saver.scr", which
@@ -17,6 +18,11 @@ ManifestDPIAware true
 !include "LogicLib.nsh"
 !include "x64.nsh"
 !include "${FILE_LIST}"
+
+!ifdef SIGN_COMMAND
+  !uninstfinalize '${SIGN_COMMAND}' = 0
+  !finalize '${SIGN_COMMAND}' = 0
+!endif
 
 !define PRODUCT "Zephyl Saver"
 !define VERSION "1.0"

@@ -8,13 +8,40 @@
 #include "gfx/Texture.h"
 #include "quotes/QuoteRules.h"
 
+namespace {
+
+// The caption font is added for this process only (FR_PRIVATE), so that no other program
+// lists it. AddFontResourceEx came with Windows 2000: Windows 95/98/ME add it for everyone.
+// Both functions have this form (BOOL is an int).
+using FontResourceExFn = int(WINAPI*)(LPCSTR, DWORD, PVOID);
+
+FontResourceExFn FontFunction(const char* name) {
+    HMODULE gdi = GetModuleHandleA("gdi32.dll");
+    return gdi ? reinterpret_cast<FontResourceExFn>(reinterpret_cast<void*>(GetProcAddress(gdi, name))) : nullptr;
+}
+
+bool AddPrivateFont(const std::string& file) {
+    if (FontResourceExFn add = FontFunction("AddFontResourceExA")) return add(file.c_str(), FR_PRIVATE, nullptr) != 0;
+    return AddFontResourceA(file.c_str()) != 0;
+}
+
+void RemovePrivateFont(const std::string& file) {
+    if (FontResourceExFn remove = FontFunction("RemoveFontResourceExA")) {
+        remove(file.c_str(), FR_PRIVATE, nullptr);
+        return;
+    }
+    RemoveFontResourceA(file.c_str());
+}
+
+}  // namespace
+
 CaptionRenderer::~CaptionRenderer() {
     Join();
     if (m_font) DeleteObject(m_font);
     if (m_brush) DeleteObject(m_brush);
     delete m_surface;
     // The font file was added for this renderer only; leave the font table as it was.
-    if (!m_fontFile.empty()) RemoveFontResourceA(m_fontFile.c_str());
+    if (!m_fontFile.empty()) RemovePrivateFont(m_fontFile);
 }
 
 void CaptionRenderer::SetSize(int width, int height, int maxTexture, int depth) {
@@ -52,9 +79,9 @@ bool CaptionRenderer::SetFont(const char* fontFile, const char* face, int height
     if (!fontFile || !face) return false;
     m_textColour = colour;
     if (m_fontFile != fontFile) {
-        if (!m_fontFile.empty()) RemoveFontResourceA(m_fontFile.c_str());
+        if (!m_fontFile.empty()) RemovePrivateFont(m_fontFile);
         m_fontFile.clear();
-        if (AddFontResourceA(fontFile) == 0) return false;
+        if (!AddPrivateFont(fontFile)) return false;
         m_fontFile = fontFile;
         if (m_font) DeleteObject(m_font);
         m_font = nullptr;

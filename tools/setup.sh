@@ -10,7 +10,7 @@ xvfb xauth x11-utils xdotool imagemagick
 xserver-xorg-video-dummy x11-xserver-utils nsis
 pulseaudio pulseaudio-utils libpulse0:i386 libasound2-plugins:i386 sox libsox-fmt-all vorbis-tools
 libstb-dev fonts-dancingscript python3 iproute2
-fonts-urw-base35 fontforge-nox python3-fonttools"
+fonts-urw-base35 fontforge-nox python3-fonttools osslsigncode openssl mingw-w64-common"
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

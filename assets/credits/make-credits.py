@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes dist/CREDITS.txt: one section per kind of content, from the section files of
+"""Writes dist/CREDITS.txt: one section per kind of code or content, from the section files of
 assets/credits (sorted by name; each file's first line is its section title).
 
 Usage: make-credits.py OUT.txt SECTION.txt...
@@ -9,7 +9,7 @@ import sys
 
 def main():
     out, sections = sys.argv[1], sorted(sys.argv[2:])
-    parts = ["Zephyl Saver: credits for the content it ships", ""]
+    parts = ["Zephyl Saver: credits for the code and content it ships", ""]
     for path in sections:
         with open(path, encoding="utf-8") as f:
             lines = f.read().rstrip("\n").split("\n")

@@ -3,13 +3,20 @@
 # Debian's fonts-dancingscript): its outlines converted to TrueType, so that every Windows
 # version can add it to its font table. "Dancing Script" is a Reserved Font Name of the
 # licence, which a modified font may not carry: the converted font is named "Zephyl Script".
-# The licence with the authors' notice is written beside it.
-# Usage: make-font.sh OUT.TTF OUT-LICENCE.txt   (fontforge on the PATH)
+# The licence with the authors' notice is written beside it; check-names.py drops the
+# trademark record and fails the build when any name record still names the original.
+# Usage: make-font.sh OUT.TTF OUT-LICENCE.txt   (fontforge on the PATH, Python with fontTools)
+# Inputs, with Debian's paths as defaults:
+#   ZEPHYL_CAPTION_FONT            the source font (fonts-dancingscript)
+#   ZEPHYL_CAPTION_FONT_COPYRIGHT  its Debian copyright file (the licence text is taken from it)
+#   ZEPHYL_PYTHON                  a Python 3 with fontTools (python3-fonttools)
 set -eu
 out=$1
 licence=$2
-source=/usr/share/fonts/opentype/dancingscript/DancingScript-Bold.otf
-copyright=/usr/share/doc/fonts-dancingscript/copyright
+here=$(cd "$(dirname "$0")" && pwd)
+source=${ZEPHYL_CAPTION_FONT:-/usr/share/fonts/opentype/dancingscript/DancingScript-Bold.otf}
+copyright=${ZEPHYL_CAPTION_FONT_COPYRIGHT:-/usr/share/doc/fonts-dancingscript/copyright}
+python=${ZEPHYL_PYTHON:-python3}
 family="Zephyl Script"
 fontforge -lang=ff -c '
 Open($1)
@@ -21,6 +28,7 @@ SetTTFName(0x409, 4, $3 + " Bold")
 SetTTFName(0x409, 6, "ZephylScript-Bold")
 Generate($2)' "$source" "$out" "$family" 2>/dev/null
 test -s "$out"
+"$python" "$here/check-names.py" "$out" "$source" "$family" "$(basename "$licence")" || { rm -f "$out"; exit 1; }
 {
   echo "VIVALDII.TTF (font family \"$family\") is a modified version of the font Dancing Script"
   echo "Bold by Pablo Impallari and Igino Marini: its outlines were converted to TrueType and"

@@ -3,7 +3,8 @@
 # left column, in the flag's colours: a golden sun crossed by the white gusts of wind, the
 # product's name, and the blue-and-gold wave rolling along the foot.
 # Drawn at four times the size and reduced, so edges stay smooth in the JPEG.
-# Usage: make-skin.sh OUT.jpg   (ImageMagick's convert; the URW Gothic font of fonts-urw-base35)
+# Usage: make-skin.sh OUT.jpg   (ImageMagick's convert; the URW Gothic font of fonts-urw-base35,
+# or the font file ZEPHYL_SKIN_FONT names)
 # The lettering is drawn with URW Gothic Demi (Debian's fonts-urw-base35, AGPL-3 with the
 # font exception); the picture holds only the drawn letters, not the font.
 set -eu
@@ -22,7 +23,7 @@ night='#16325c'
 deep='#24518f'
 gold='#f2b134'
 white='#f4f6f8'
-font=/usr/share/fonts/opentype/urw-base35/URWGothic-Demi.otf
+font=${ZEPHYL_SKIN_FONT:-/usr/share/fonts/opentype/urw-base35/URWGothic-Demi.otf}
 [ -f "$font" ] || font=URW-Gothic-Demi
 
 # The sun and two gusts that curl back on themselves, drawn in a 612 wide box centred on

@@ -1,7 +1,8 @@
 // The real ZephylSaver.scr under Wine with quotations on: a full-screen run (its default
 // 800 x 600 x 16 mode) shows three quotes in a row, each found in grabs of the screen while
 // it is fully visible and gone in the pause after it (the grabs are timed by the log's
-// "Showing quote" lines), then ends cleanly on a key; and a run
+// "Showing quote" lines), without adding its caption font to other programs' font tables,
+// then ends cleanly on a key; and a run
 // whose picture bundle is missing tells the user and fails its start-up cleanly.
 #include <windows.h>
 
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,22 @@ bool WaitForCount(const std::string& what, int count, DWORD ms) {
         wt::PumpFor(20);
     }
     return false;
+}
+
+int CALLBACK NoteFamily(const LOGFONTA* font, const TEXTMETRICA*, DWORD, LPARAM families) {
+    reinterpret_cast<std::set<std::string>*>(families)->insert(font->lfFaceName);
+    return 1;
+}
+
+// Every font family this process's font table lists.
+std::set<std::string> ListedFamilies() {
+    HDC screen = GetDC(nullptr);
+    LOGFONTA all = {};
+    all.lfCharSet = DEFAULT_CHARSET;
+    std::set<std::string> families;
+    EnumFontFamiliesExA(screen, &all, NoteFamily, reinterpret_cast<LPARAM>(&families), 0);
+    ReleaseDC(nullptr, screen);
+    return families;
 }
 
 Shot GrabScreen() {
@@ -117,6 +135,11 @@ TEST_F(QuoteProgram, ShowsThreeQuotesInARowThenEndsCleanly) {
         if (pictureChange > 25.0) ++found;
     }
     EXPECT_EQ(found, 3);
+    // The saver, still running, added its caption font for itself only: other programs do
+    // not list it.
+    const std::set<std::string> families = ListedFamilies();
+    EXPECT_FALSE(families.empty());
+    EXPECT_EQ(families.count("Zephyl Script"), 0u) << "the caption font is in everyone's font table";
     wt::PressKey('A');
     DWORD exitCode = 1;
     ASSERT_TRUE(wt::WaitExitPumping(process, 15000)) << wt::LogText();

@@ -27,7 +27,13 @@ std::string WindowsPath(const std::string& path) {
     return p;
 }
 
-std::string DistFolder() { return WindowsPath(ZEPHYL_DIST_DIR); }
+std::string DistFolder() {
+    // Another build's installable files (the signed release's) when the test is asked to.
+    char other[MAX_PATH] = {};
+    DWORD n = GetEnvironmentVariableA("ZEPHYL_TEST_DIST", other, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) return WindowsPath(other);
+    return WindowsPath(ZEPHYL_DIST_DIR);
+}
 std::string SourceFolder() { return WindowsPath(ZEPHYL_SOURCE_DIR); }
 
 std::string WindowsFolder() {

@@ -16,6 +16,7 @@ namespace wt {
 // The Windows form of a folder named by the build (e.g. "Z:\work\main\dist\"), with a
 // trailing backslash.
 std::string WindowsPath(const std::string& unixOrWindowsPath);
+// The build's dist/, or the folder the environment's ZEPHYL_TEST_DIST names.
 std::string DistFolder();
 std::string SourceFolder();
 
