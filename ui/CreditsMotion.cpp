@@ -72,7 +72,7 @@ std::vector<const char*> CreditsLines() {
         "stb_vorbis by Sean Barrett",
         "", "", "Installer:",
         "The Zephyl Saver team",
-        "Right-click ZephylSaver.scr, Install",
+        "Nullsoft Scriptable Install System",
         "", "", "Timing Code:",
         "The Zephyl Saver team",
         "", "", "String search code:",
@@ -82,12 +82,12 @@ std::vector<const char*> CreditsLines() {
         "", "", "Hyperlink code:",
         "The Zephyl Saver team",
         "", "", "Special thanks to:",
-        "Pablo Impallari: Dancing Script font",
+        "Caption font: Impallari, Marini",
         "~~~",
         "The songs: composed for this saver",
         "~~~",
         "Pictures: ImageMagick, URW Gothic",
         "~~~",
-        "The Debian and Wine projects",
+        "MinGW-w64, GCC, Debian and Wine",
     };
 }

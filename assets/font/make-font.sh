@@ -8,7 +8,8 @@
 # Usage: make-font.sh OUT.TTF OUT-LICENCE.txt   (fontforge on the PATH, Python with fontTools)
 # Inputs, with Debian's paths as defaults:
 #   ZEPHYL_CAPTION_FONT            the source font (fonts-dancingscript)
-#   ZEPHYL_CAPTION_FONT_COPYRIGHT  its Debian copyright file (the licence text is taken from it)
+#   ZEPHYL_CAPTION_FONT_COPYRIGHT  its Debian copyright file (the licence text is taken from
+#                                  it), or the font's own OFL.txt, copied as it is
 #   ZEPHYL_PYTHON                  a Python 3 with fontTools (python3-fonttools)
 set -eu
 out=$1
@@ -35,5 +36,9 @@ test -s "$out"
   echo "it was renamed, as the licence asks of a modified version. Source: Debian's package"
   echo "fonts-dancingscript. It is licensed under the SIL Open Font License, Version 1.1:"
   echo
-  sed -n '/^License: OFL-1.1/,/^Files: debian/p' "$copyright" | sed -e '$d' -e 's/^ \.$//' -e 's/^ //'
+  if grep -q '^License: OFL-1.1' "$copyright"; then
+    sed -n '/^License: OFL-1.1/,/^Files: debian/p' "$copyright" | sed -e '$d' -e 's/^ \.$//' -e 's/^ //'
+  else
+    cat "$copyright"
+  fi
 } > "$licence"
