@@ -7,6 +7,7 @@ record (name ID 7) names the original too. The notice and the licence ship besid
 as a text file, which the licence allows instead of the name records.
 
 Usage: check-names.py FONT.ttf SOURCE-FONT FAMILY LICENCE-FILE-NAME
+       check-names.py --check FONT.ttf SOURCE-FONT FAMILY   (changes nothing)
 Exits 1 (failing the build) when a record still holds such a name.
 """
 import re
@@ -44,10 +45,8 @@ def squeeze(text):
     return re.sub(r"[^0-9a-z]", "", text.lower())
 
 
-def main():
-    font_path, source_path, family, licence_name = sys.argv[1:5]
+def rename(font_path, source, family, licence_name):
     font = TTFont(font_path)
-    source = TTFont(source_path)
     table = font["name"]
     table.names = [r for r in table.names if r.nameID != TRADEMARK]
     authors = source["name"].getDebugName(0) or ""
@@ -58,6 +57,15 @@ def main():
                   "Version 1.1; the notice and the licence are in %s." % (authors, family, licence_name),
                   LICENSE_DESCRIPTION, 1, 0, 0)
     font.save(font_path)
+
+
+def main():
+    check_only = sys.argv[1] == "--check"
+    args = sys.argv[2:] if check_only else sys.argv[1:]
+    font_path, source_path, family = args[:3]
+    source = TTFont(source_path)
+    if not check_only:
+        rename(font_path, source, family, args[3])
 
     reserved = reserved_names(source)
     font = TTFont(font_path)
