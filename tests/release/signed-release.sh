@@ -4,7 +4,7 @@
 # verify against that certificate with a time-stamp; chk.sum lists the signed bytes; the
 # signed saver under Wine shows its skin and passes its installed-file check after a crash.
 # Usage: signed-release.sh SOURCE_DIR WORK_DIR CHECK_EXE [PYTHON]   (inside the Wine test
-# environment; the signed build lives in WORK_DIR/build and is incremental across runs)
+# environment; WORK_DIR is the signed build folder, incremental across runs)
 set -eu
 src=$1
 work=$2
@@ -68,11 +68,11 @@ done
 # content, the installer), into its own dist/.
 export ZEPHYL_SIGN_PFX="$keys/cert.pfx"
 export ZEPHYL_TIMESTAMP_URL="http://127.0.0.1:$(cat "$keys/port")/"
-cmake -S "$src" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$src" -B "$work" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" -DZEPHYL_DIST_DIR="$dist" >"$work/configure.log" 2>&1 ||
   { cat "$work/configure.log"; fail "configuring the signed build"; }
 grep -q "Signing with" "$work/configure.log" || fail "the build does not sign: $(cat "$work/configure.log")"
-cmake --build "$work/build" --target installer -j "${ZEPHYL_JOBS:-2}" >"$work/build.log" 2>&1 ||
+cmake --build "$work" --target installer -j "${ZEPHYL_JOBS:-2}" >"$work/build.log" 2>&1 ||
   { tail -40 "$work/build.log"; fail "building the signed release"; }
 
 verify() {  # $1: file
