@@ -1,6 +1,8 @@
 ; Zephyl Saver's installer and uninstaller (NSIS). Built by the normal build into
 ; dist/ZephylSaverSetup.exe; both run silently with /S.
-;   makensis -DDIST_DIR=... -DFILE_LIST=... -DICON=... -DOUT_FILE=... [-DSIGN_COMMAND=...] ZephylSaver.nsi
+;   makensis -DDIST_DIR=... -DFILE_LIST=... -DICON=... -DOUT_FILE=... -DVERSION=1.0 -DVERSION_QUAD=1.0.0.0
+;            [-DSIGN_COMMAND=...] ZephylSaver.nsi
+; VERSION and VERSION_QUAD come from the build's version (core/Product.h has the same).
 ; SIGN_COMMAND, given when the build has a certificate, signs the file named by its %1.
 ; FILE_LIST is made by MakeFileList.cmake from dist/chk.sum: the files installed are
 ; exactly the files the screen saver checks after a crash, plus chk.sum itself, which also
@@ -25,7 +27,6 @@ ManifestDPIAware true
 !endif
 
 !define PRODUCT "Zephyl Saver"
-!define VERSION "1.0"
 !define PUBLISHER "Telmoro"
 !define PRODUCT_KEY "Software\Telmoro\Zephyl"
 !define VENDOR_KEY "Software\Telmoro"
@@ -52,7 +53,7 @@ InstallDir "$PROGRAMFILES\Zephyl Saver"
 InstallDirRegKey HKLM "${PRODUCT_KEY}" "Install_Dir_Zephyl"
 BrandingText "${PRODUCT} ${VERSION}"
 
-VIProductVersion "1.0.0.0"
+VIProductVersion "${VERSION_QUAD}"
 VIAddVersionKey "ProductName" "${PRODUCT}"
 VIAddVersionKey "CompanyName" "${PUBLISHER}"
 VIAddVersionKey "FileDescription" "${PRODUCT} Setup"

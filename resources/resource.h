@@ -5,11 +5,6 @@
 #define IDI_ZEPHYL 166
 #define IDS_DESCRIPTION 1  // the name Windows shows in the screen-saver list
 
-// Version (one place for the numbers)
-#define ZEPHYL_VERSION_MAJOR 1
-#define ZEPHYL_VERSION_MINOR 0
-#define ZEPHYL_VERSION_TEXT "1.0.0.0"
-
 // About box (dialog 140)
 #define IDD_ABOUT 140
 #define IDC_ABOUT_LINK 1073
