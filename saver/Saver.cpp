@@ -375,8 +375,7 @@ void DoSaver(HWND parent, int showCommand) {
     // After a set-up message the box had the activation: the keyboard belongs to the saver.
     if (RunMode == ModeSaver) SetForegroundWindow(hScrWindow);
 
-    GetCursorPos(&ss->CursorStart);
-    ss->InputArmed = 1;
+    ArmInput();
     // A key or click during the set-up asked to leave; the close waited for the run to be up.
     if (ss->CloseRequested) RequestClose();
     ResetFrameClock();

@@ -27,6 +27,8 @@ bool GracePeriodOver(uint32_t now, uint32_t initTime, uint32_t delaySeconds) {
     return static_cast<uint64_t>(elapsed) > static_cast<uint64_t>(delaySeconds) * 1000u;
 }
 
+bool PointerSettling(uint32_t now, uint32_t armedAt) { return now - armedAt < kPointerSettleMs; }
+
 bool MovedBeyondThreshold(int32_t x, int32_t y, int32_t startX, int32_t startY, int32_t threshold) {
     int64_t dx = static_cast<int64_t>(x) - startX;
     int64_t dy = static_cast<int64_t>(y) - startY;

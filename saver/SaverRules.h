@@ -62,6 +62,13 @@ bool ClickEndsRun(const InputState& state);
 // Pointer movement ends an armed full-screen run once it goes beyond the threshold.
 bool MoveEndsRun(const InputState& state, int32_t x, int32_t y, int32_t startX, int32_t startY,
                  int32_t threshold);
+// The pointer settles for a moment after the run arms its input: the system reports where
+// the pointer is once the run's windows are shown, and that report may differ from what it
+// said a moment before (a pointer moved by the system, not the user). A report within
+// kPointerSettleMs of arming moves the start point instead of ending the run; movement after
+// it is measured from there. Tick counts as in GracePeriodOver.
+constexpr uint32_t kPointerSettleMs = 1000;
+bool PointerSettling(uint32_t now, uint32_t armedAt);
 // Task switching and the system's own screen-save command are swallowed in a full-screen run
 // (the command word must match exactly).
 bool SwallowSystemCommand(uint32_t command, const InputState& state);

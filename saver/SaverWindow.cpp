@@ -61,12 +61,27 @@ void HandleKeyDown(WPARAM virtualKey) {
     }
 }
 
+namespace {
+DWORD gArmedAt = 0;  // tick count when the run armed its input
+}  // namespace
+
+void ArmInput() {
+    if (!ss) return;
+    GetCursorPos(&ss->CursorStart);
+    gArmedAt = GetTickCount();
+    ss->InputArmed = 1;
+}
+
 void HandleMouseMove() {
     if (!ss) return;
     InputState state = CurrentInputState();
     if (!state.saverMode || state.passwordDialogUp || !state.inputArmed) return;
     POINT pointer;
     if (!GetCursorPos(&pointer)) return;
+    if (PointerSettling(GetTickCount(), gArmedAt)) {
+        ss->CursorStart = pointer;
+        return;
+    }
     if (MoveEndsRun(state, pointer.x, pointer.y, ss->CursorStart.x, ss->CursorStart.y,
                     ss->MouseThreshold)) {
         ZLOG(LogInfo, "Mouse moved -- Quitting screensaver");

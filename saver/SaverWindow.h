@@ -20,3 +20,6 @@ InputState CurrentInputState();
 // handed to the music, another key and movement beyond the threshold ask to close.
 void HandleKeyDown(WPARAM virtualKey);
 void HandleMouseMove();
+// Arms the run's input: the pointer's position now is where movement is measured from, and
+// reports in the next moment move that start point (see PointerSettling).
+void ArmInput();

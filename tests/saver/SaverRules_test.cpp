@@ -164,6 +164,18 @@ TEST(MoveEndsRun, NeedsArmedInput) {
     EXPECT_FALSE(MoveEndsRun(state, 200, 0, 0, 0, 50));
 }
 
+TEST(PointerSettling, TheFirstSecondAfterArmingMovesTheStartPoint) {
+    const struct {
+        uint32_t now, armedAt;
+        bool settling;
+    } cases[] = {
+        {5000, 5000, true},  {5999, 5000, true}, {6000, 5000, false}, {90000, 5000, false},
+        {200, 0xFFFFFE00u, true},  // the tick count wrapped since arming
+        {700, 0xFFFFFE00u, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PointerSettling(c.now, c.armedAt), c.settling) << c.now << " " << c.armedAt;
+}
+
 TEST(MoveEndsRun, PreviewAndPasswordDialogIgnoreMovement) {
     InputState preview;
     preview.inputArmed = true;
