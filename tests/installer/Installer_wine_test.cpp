@@ -446,10 +446,21 @@ bool ClickThroughSetup(wt::Process& setup, DWORD ms) {
 }
 
 // A full-screen run of the installed screen saver, music off, in its main loop.
+// The installed program runs with its settings dialog open, holding its files and its
+// mutex as a full-screen run does. (A full-screen run would end by itself as soon as the
+// setup program took the activation.)
 bool StartSaver(wt::Process& saver, const std::string& installFolder) {
-    return saver.Start(installFolder + "ZephylSaver.scr", "/s") &&
-           wt::WaitForWindow(saver.Id(), "ZephylSaver", kStartMs) && WaitForLog("Entering main loop...", kStartMs);
+    return saver.Start(installFolder + "ZephylSaver.scr", "/c") && wt::WaitForWindow(saver.Id(), "#32770", kStartMs);
 }
+
+// Ends a process of the test when the scope ends, so that a failed check leaves no setup
+// program waiting for a click (and holding the test's output open).
+struct EndsWithScope {
+    wt::Process& process;
+    ~EndsWithScope() {
+        if (process.Running()) process.Kill();
+    }
+};
 
 void EndSaver(wt::Process& saver) {
     saver.Kill();
@@ -504,7 +515,9 @@ TEST(Installer, InstallOverARunningOlderVersionAsksOrWaitsForTheRebootAndKeepsTh
     {
         wt::Process saver;
         ASSERT_TRUE(StartSaver(saver, installFolder)) << LogText();
+        EndsWithScope saverEnds{saver};
         wt::Process setup;
+        EndsWithScope setupEnds{setup};
         ASSERT_TRUE(setup.Start(dist + "ZephylSaverSetup.exe", ""));
         for (int retry = 0; retry < 2; ++retry) {
             wt::MessageBoxInfo box;
@@ -524,7 +537,9 @@ TEST(Installer, InstallOverARunningOlderVersionAsksOrWaitsForTheRebootAndKeepsTh
     {
         wt::Process saver;
         ASSERT_TRUE(StartSaver(saver, installFolder)) << LogText();
+        EndsWithScope saverEnds{saver};
         wt::Process setup;
+        EndsWithScope setupEnds{setup};
         ASSERT_TRUE(setup.Start(dist + "ZephylSaverSetup.exe", ""));
         wt::MessageBoxInfo box;
         ASSERT_TRUE(wt::WaitForMessageBox(setup.Id(), kSetupMs, box));
@@ -539,7 +554,9 @@ TEST(Installer, InstallOverARunningOlderVersionAsksOrWaitsForTheRebootAndKeepsTh
     {
         wt::Process saver;
         ASSERT_TRUE(StartSaver(saver, installFolder)) << LogText();
+        EndsWithScope saverEnds{saver};
         wt::Process setup;
+        EndsWithScope setupEnds{setup};
         ASSERT_TRUE(setup.Start(dist + "ZephylSaverSetup.exe", "/S"));
         DWORD exitCode = 1;
         ASSERT_TRUE(setup.WaitExit(kSetupMs, &exitCode));
@@ -562,6 +579,7 @@ TEST(Installer, InstallOverARunningOlderVersionAsksOrWaitsForTheRebootAndKeepsTh
         ASSERT_TRUE(wt::WriteString(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE", other));
         wt::Process saver;
         ASSERT_TRUE(StartSaver(saver, installFolder)) << LogText();
+        EndsWithScope saverEnds{saver};
         wt::Process process;
         ASSERT_TRUE(process.Start(installFolder + "Uninstall.exe", "/S"));
         ASSERT_TRUE(process.WaitExit(kSetupMs));
