@@ -172,7 +172,8 @@ protected:
         HWND window = wt::WaitForWindow(m_process.Id(), "ZephylSaver", kStartMs);
         EXPECT_NE(nullptr, window) << "no saver window; log:\n" << LogText();
         EXPECT_TRUE(WaitForLog("Entering main loop...", kStartMs)) << LogText();
-        PumpFor(500);
+        // Past the pointer's first second, in which a report only moves the start point.
+        PumpFor(1500);
         return window;
     }
 
