@@ -167,10 +167,17 @@ INT_PTR CALLBACK OfferProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
-        case IDC_REPORT_YES:
+        case IDC_REPORT_YES: {
+            // The offer is disabled while its report is on its way, but a press can still
+            // arrive as a posted command: it must not start a second report inside the first.
+            static bool sending = false;
+            if (sending) return TRUE;
+            sending = true;
             SendFromOffer(dialog);
+            sending = false;
             EndDialog(dialog, IDC_REPORT_YES);
             return TRUE;
+        }
         case IDC_REPORT_NO:
             EndDialog(dialog, IDC_REPORT_NO);
             return TRUE;
