@@ -63,6 +63,32 @@ protected:
     }
     bool Ended() { return run_->WaitDone(5000); }
 
+    // "Add File(s)": opens `folder` in the open-file dialog, which must list `count` files,
+    // selects them all and presses Open; returns once the dialog is gone.
+    void ChooseEveryFileIn(const std::string& folder, int count) {
+        HWND open = OpenFileDialog();
+        ASSERT_NE(open, nullptr);
+        SetFileName(open, folder);
+        uitest::PostClick(open, IDOK);  // goes into the folder
+        HWND view = nullptr;
+        for (int i = 0; i < 200; ++i) {
+            HWND shell = FindWindowExA(open, nullptr, "SHELLDLL_DefView", nullptr);
+            view = shell ? FindWindowExA(shell, nullptr, "SysListView32", nullptr) : nullptr;
+            if (view && SendMessageA(view, LVM_GETITEMCOUNT, 0, 0) == count) break;
+            Sleep(50);
+        }
+        ASSERT_NE(view, nullptr);
+        ASSERT_EQ(SendMessageA(view, LVM_GETITEMCOUNT, 0, 0), count);
+        LVITEMA all = {};
+        all.stateMask = LVIS_SELECTED;
+        all.state = LVIS_SELECTED;
+        SendMessageA(view, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&all));
+        Sleep(300);
+        uitest::PostClick(open, IDOK);
+        for (int i = 0; i < 200 && IsWindow(open); ++i) Sleep(50);
+        ASSERT_FALSE(IsWindow(open));
+    }
+
     std::vector<std::string> Rows() {
         std::vector<std::string> rows;
         int n = int(SendMessageA(list_, LB_GETCOUNT, 0, 0));
@@ -153,27 +179,7 @@ TEST_F(CustomMusic, FiveHundredFilesSelectedAtOnceAreAllAdded) {
     CreateDirectoryA(many.c_str(), nullptr);
     for (int i = 0; i < 500; ++i) Write("many\\song" + std::to_string(1000 + i) + ".ogg", "");
     Open();
-    HWND open = OpenFileDialog();
-    ASSERT_NE(open, nullptr);
-    SetFileName(open, many);
-    uitest::PostClick(open, IDOK);  // goes into the folder
-    HWND view = nullptr;
-    for (int i = 0; i < 200; ++i) {
-        HWND shell = FindWindowExA(open, nullptr, "SHELLDLL_DefView", nullptr);
-        view = shell ? FindWindowExA(shell, nullptr, "SysListView32", nullptr) : nullptr;
-        if (view && SendMessageA(view, LVM_GETITEMCOUNT, 0, 0) == 500) break;
-        Sleep(50);
-    }
-    ASSERT_NE(view, nullptr);
-    ASSERT_EQ(SendMessageA(view, LVM_GETITEMCOUNT, 0, 0), 500);
-    LVITEMA all = {};
-    all.stateMask = LVIS_SELECTED;
-    all.state = LVIS_SELECTED;
-    SendMessageA(view, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&all));
-    Sleep(300);
-    uitest::PostClick(open, IDOK);
-    for (int i = 0; i < 200 && IsWindow(open); ++i) Sleep(50);
-    ASSERT_FALSE(IsWindow(open));
+    ASSERT_NO_FATAL_FAILURE(ChooseEveryFileIn(many, 500));
     EXPECT_EQ(uitest::WaitForMessageBox("Error", 300), nullptr) << "the buffer did not grow";
     SendMessageA(dialog_, WM_NULL, 0, 0);
     std::vector<std::string> rows = Rows();
@@ -205,27 +211,7 @@ TEST_F(CustomMusic, NamesTheCodePageCannotHoldAreKeptByTheirShortPath) {
     ASSERT_TRUE(lossy) << "the system code page holds the name: nothing to test";
 
     Open();
-    HWND open = OpenFileDialog();
-    ASSERT_NE(open, nullptr);
-    SetFileName(open, songs);
-    uitest::PostClick(open, IDOK);  // goes into the folder
-    HWND view = nullptr;
-    for (int i = 0; i < 200; ++i) {
-        HWND shell = FindWindowExA(open, nullptr, "SHELLDLL_DefView", nullptr);
-        view = shell ? FindWindowExA(shell, nullptr, "SysListView32", nullptr) : nullptr;
-        if (view && SendMessageA(view, LVM_GETITEMCOUNT, 0, 0) == 2) break;
-        Sleep(50);
-    }
-    ASSERT_NE(view, nullptr);
-    ASSERT_EQ(SendMessageA(view, LVM_GETITEMCOUNT, 0, 0), 2);
-    LVITEMA all = {};
-    all.stateMask = LVIS_SELECTED;
-    all.state = LVIS_SELECTED;
-    SendMessageA(view, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&all));
-    Sleep(300);
-    uitest::PostClick(open, IDOK);
-    for (int i = 0; i < 200 && IsWindow(open); ++i) Sleep(50);
-    ASSERT_FALSE(IsWindow(open));
+    ASSERT_NO_FATAL_FAILURE(ChooseEveryFileIn(songs, 2));
     EXPECT_EQ(uitest::WaitForMessageBox("Error", 300), nullptr) << "a file was refused";
     SendMessageA(dialog_, WM_NULL, 0, 0);
     ASSERT_EQ(Rows().size(), 2u);
