@@ -71,6 +71,7 @@ TEST(SaverSoak, ThreeMinutesOfSongsQuotationsAndDarkStretchesGrowNothing) {
     ASSERT_GE(result.samples.size(), 20u);
     EXPECT_GT(result.samples.back().privateKb, 0) << "the private bytes could not be read";
     EXPECT_GT(result.samples.back().handles, 0) << "the handles could not be counted";
+    EXPECT_GT(result.samples.back().gdiObjects, 0) << "the GDI objects could not be counted";
     EXPECT_GT(result.samples.back().userObjects, 0) << "the windows could not be counted";
     EXPECT_GT(result.samples.back().threads, 0) << "the threads could not be counted";
     if (wt::RunningOnWine()) EXPECT_GT(result.samples.back().unixAnonKb, 0) << "the Unix process was not found";

@@ -172,6 +172,45 @@ std::string ReadWhole(const std::string& path) {
     return text;
 }
 
+// Runs the thread procedure at address `start` of `process` on a new thread there, with
+// `parameter`, and gives its exit code; false when the thread cannot be made or does not end
+// within a few seconds.
+bool RunRemote(HANDLE process, ULONG_PTR start, LPVOID parameter, DWORD& exitCode) {
+    HANDLE thread = CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(start),
+                                       parameter, 0, nullptr);
+    if (!thread) return false;
+    const bool ended = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &exitCode);
+    CloseHandle(thread);
+    return ended;
+}
+
+// The GDI objects of another process, counted inside it: gdiprobe.dll is loaded there, its
+// CountGdiObjects runs on a thread of that process, and the library is unloaded again.
+// Every system DLL sits at the same address in both processes, and so does the probe's
+// entry point relative to where the library was loaded. 0 when it cannot be done.
+double GdiObjectsByProbe(HANDLE process) {
+    static const std::string path = wt::WindowsPath(ZEPHYL_GDI_PROBE_DIR) + "gdiprobe.dll";
+    static const HMODULE local = LoadLibraryA(path.c_str());
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const auto address = [](HMODULE module, const char* name) {
+        return module ? reinterpret_cast<ULONG_PTR>(GetProcAddress(module, name)) : 0;
+    };
+    const ULONG_PTR count = address(local, "CountGdiObjects");
+    if (!count) return 0;
+    void* remotePath = VirtualAllocEx(process, nullptr, path.size() + 1, MEM_COMMIT, PAGE_READWRITE);
+    if (!remotePath) return 0;
+    DWORD module = 0, objects = 0, freed = 0;
+    if (WriteProcessMemory(process, remotePath, path.c_str(), path.size() + 1, nullptr) &&
+        RunRemote(process, address(kernel, "LoadLibraryA"), remotePath, module) &&
+        module) {
+        const ULONG_PTR offset = count - reinterpret_cast<ULONG_PTR>(local);
+        if (!RunRemote(process, module + offset, nullptr, objects)) objects = 0;
+        RunRemote(process, address(kernel, "FreeLibrary"), reinterpret_cast<LPVOID>(ULONG_PTR(module)), freed);
+    }
+    VirtualFreeEx(process, remotePath, 0, MEM_RELEASE);
+    return objects;
+}
+
 // Under Wine: the Unix process that runs `processId`'s program in this Wine prefix (its
 // command line holds the program's file name), found through Z:\proc; 0 when none is.
 unsigned FindUnixProcess(const std::string& programName) {
@@ -216,7 +255,6 @@ bool SampleProcess(HANDLE process, DWORD processId, unsigned unixPid, double sec
     DWORD handles = 0;
     if (GetProcessHandleCount(process, &handles)) sample.handles = handles;
     if (!sample.handles) sample.handles = HandlesFromSystemList(processId);
-    // Wine reports none, and keeps no GDI handle table another process could read.
     sample.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
     sample.userObjects = GetGuiResources(process, GR_USEROBJECTS);
     if (!sample.userObjects) sample.userObjects = WindowsOfProcess(processId);
@@ -228,6 +266,8 @@ bool SampleProcess(HANDLE process, DWORD processId, unsigned unixPid, double sec
     for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread))
         if (thread.th32OwnerProcessID == processId) ++sample.threads;
     CloseHandle(snapshot);
+    // After the threads were counted: the probe runs on a thread of its own in the process.
+    if (!sample.gdiObjects) sample.gdiObjects = GdiObjectsByProbe(process);
     return true;
 }
 
@@ -262,7 +302,7 @@ bool RunSoak(const SoakOptions& options, SoakResult& result) {
                !wt::WaitForLog("Entering main loop...", kStartMs)) {
         result.failure = "the run did not reach its main loop";
     } else if (!(process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_VM_OPERATION |
-                                           PROCESS_VM_WRITE, FALSE, saver.Id()))) {
+                                           PROCESS_VM_WRITE | PROCESS_CREATE_THREAD, FALSE, saver.Id()))) {
         result.failure = "cannot open the saver process";
     }
     result.started = result.failure.empty();

@@ -40,9 +40,10 @@ struct SoakResult {
 // Settings, playlist, the run and its samples; `result.failure` says what stopped it early.
 bool RunSoak(const SoakOptions& options, SoakResult& result);
 
-// One sample of a process opened with PROCESS_QUERY_INFORMATION and PROCESS_VM_READ. Where
-// the system reports no private bytes, handle count or GUI resources of another process
-// (Wine), they are counted from outside: committed private regions, the system handle list,
-// the GDI handle table, the process's windows. `unixPid` (under Wine, 0 elsewhere) is the
+// One sample of a process opened with PROCESS_QUERY_INFORMATION, PROCESS_VM_READ,
+// PROCESS_VM_OPERATION, PROCESS_VM_WRITE and PROCESS_CREATE_THREAD. Where the system reports
+// no private bytes, handle count or GUI resources of another process (Wine), they are counted
+// otherwise: committed private regions, the system handle list, the process's windows, and
+// its GDI table walked by gdiprobe.dll loaded into it for the moment. `unixPid` (under Wine, 0 elsewhere) is the
 // Unix process whose anonymous memory is sampled too.
 bool SampleProcess(HANDLE process, DWORD processId, unsigned unixPid, double seconds, SoakSample& sample);

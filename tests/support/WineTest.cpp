@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "support/GdiTable.h"
+
 namespace wt {
 
 const char* const kProductKey = "Software\\Telmoro\\Zephyl";
@@ -547,12 +549,7 @@ ResourceCounts OwnResourceCounts() {
     counts.user = GetGuiResources(self, GR_USEROBJECTS);
     GetProcessHandleCount(self, &counts.handles);
     if (counts.gdi == 0) {
-        // Wine's GDI table takes a handle whose upper half is zero as its index alone.
-        for (ULONG_PTR index = 1; index < 0x10000; ++index)
-            if (DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(index))) {
-                ++counts.gdi;
-                ++counts.gdiByType[type];
-            }
+        counts.gdi = WalkGdiTable([&counts](DWORD type) { ++counts.gdiByType[type]; });
     }
     if (counts.user == 0) {
         for (HWND window : WindowsOf(GetCurrentProcessId())) {
