@@ -81,7 +81,7 @@ struct RunSpec {
 };
 
 struct RunResult {
-    std::vector<double> all, preparing;
+    std::vector<double> all, preparing, becomingCurrent;
     int songsStarted = 0;
     int quotesShown = 0;
 };
@@ -89,7 +89,8 @@ struct RunResult {
 std::string gMusicBundle;
 
 // Frame times (ms) of the main loop's work (a skip, the frame and the music update) of one run;
-// `preparing` gets those of frames in which a quote was being prepared or became current.
+// `preparing` gets those of frames in which the next quote was being prepared, and
+// `becomingCurrent` those in which it was finished and first drawn.
 bool Run(const RunSpec& spec, DWORD seconds, RunResult& out) {
     ss->ShowQuotes = spec.quotes ? 1 : 0;
     HWND window = CreateWindowExA(WS_EX_TOPMOST, "ZephylQuoteBench", "Zephyl Saver", WS_POPUP | WS_VISIBLE, 0, 0,
@@ -157,7 +158,10 @@ bool Run(const RunSpec& spec, DWORD seconds, RunResult& out) {
         QueryPerformanceCounter(&b);
         const double ms = double(b.QuadPart - a.QuadPart) * 1000.0 / double(freq.QuadPart);
         out.all.push_back(ms);
-        if (show && (between || show->QuotesShown() != shownBefore)) out.preparing.push_back(ms);
+        if (show && show->QuotesShown() != shownBefore)
+            out.becomingCurrent.push_back(ms);
+        else if (between)
+            out.preparing.push_back(ms);
         if (player && !player->InGap() && player->CurrentIndex() != lastIndex) {
             lastIndex = player->CurrentIndex();
             ++out.songsStarted;
@@ -238,7 +242,8 @@ int main(int argc, char** argv) {
             std::printf("%-46s songs started %d\n", "", results[i].songsStarted);
     }
     const RunResult& q = results[3];
-    Print("  quotes: frames while preparing a quote", q.preparing, base);
+    Print("  quotes: frames preparing the next quote", q.preparing, base);
+    Print("  quotes: frames a quote became current in", q.becomingCurrent, base);
     std::printf("quotes shown %d\n", q.quotesShown);
     delete ss;
     ss = nullptr;
