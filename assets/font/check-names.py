@@ -46,7 +46,10 @@ def squeeze(text):
 
 
 def rename(font_path, source, family, licence_name):
-    font = TTFont(font_path)
+    # The source's own dates, not the time of the build: the same inputs make the same file.
+    font = TTFont(font_path, recalcTimestamp=False)
+    font["head"].created = source["head"].created
+    font["head"].modified = source["head"].modified
     table = font["name"]
     table.names = [r for r in table.names if r.nameID != TRADEMARK]
     authors = source["name"].getDebugName(0) or ""
