@@ -286,7 +286,7 @@ long RunSaverLoop() {
             ZLOG(LogInfo, "Frames drawn before the loss: " << frames);
         } else {
             ZLOG(LogInfo, "Surfaces restored");
-            ZLOG(LogInfo, "Restoring took " << waitedMs << " ms and " << tries << " tries");
+            ZLOG(LogInfo, "Restoring took " << waitedMs << " ms and " << tries << (tries == 1 ? " try" : " tries"));
             // The wave goes on from where it stood: the time without frames is no step.
             ResetFrameClock();
         }
