@@ -113,6 +113,7 @@ bool Process::Start(const std::string& exe, const std::string& args) {
                         &startup, &info))
         return false;
     CloseHandle(info.hThread);
+    if (m_process) CloseHandle(m_process);
     m_process = info.hProcess;
     m_id = info.dwProcessId;
     return true;
