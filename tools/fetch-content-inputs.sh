@@ -42,7 +42,7 @@ echo "$packages" | while read -r path sum; do
         break
       fi
     done
-    [ -n "$got" ] || { echo "cannot fetch $path with SHA-256 $sum" >&2; exit 1; }
+    [ -n "$got" ] || { rm -f "$deb"; echo "cannot fetch $path with SHA-256 $sum" >&2; exit 1; }
   fi
   work=$dir/unpack.$$
   rm -rf "$work" && mkdir -p "$work/root"
