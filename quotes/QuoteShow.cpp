@@ -174,6 +174,11 @@ void PictureLoader::Poll() {
     m_state = MakingTextures;
     const int step = m_step++;
     if (step == 0) {
+        if (m_spare && m_spare->Width() == m_picture->Width() && m_spare->Height() == m_picture->Height()) {
+            m_texture = std::move(m_spare);
+            return;
+        }
+        m_spare.reset();
         try {
             m_texture.reset(new cTexture());
             m_texture->CreateForDepth(m_picture->Width(), m_picture->Height(), m_depth, kTextureSurface,
@@ -341,6 +346,12 @@ bool QuoteShow::StartPicture() {
         return true;
     }
     m_pictureName = name;
+    // The picture leaves the cloth; its texture may carry the next one.
+    std::unique_ptr<cTexture> spare;
+    if (m_picture && !m_picture->Cells().empty()) {
+        spare.reset(m_picture->Cells()[0].texture);
+        m_picture->Cells()[0].texture = nullptr;
+    }
     delete m_picture;
     m_picture = nullptr;
     const PictureLayout* layout = nullptr;
@@ -358,6 +369,7 @@ bool QuoteShow::StartPicture() {
             if (entry->Name() != name) continue;
             m_loader = new PictureLoader(category, entry, m_layout.width, m_layout.height, m_layout.name, m_depth,
                                          DeviceMaxTexture());
+            m_loader->OfferTexture(std::move(spare));
             if (!m_loader->StartLoading()) {
                 DeleteLoader();
                 break;

@@ -62,6 +62,10 @@ public:
     ~PictureLoader() override;
 
     bool StartLoading();
+    // Main thread, before the first Poll: the previous picture's texture, which Poll fills
+    // again instead of making a new one when the sizes match (the device keeps a little of
+    // every texture it made and freed).
+    void OfferTexture(std::unique_ptr<cTexture> spare) { m_spare = std::move(spare); }
     int State() const { return m_state; }
     int ErrorCode() const { return m_error; }
     // Main thread, state >= Decoded: the next step of making the picture's texture (create
@@ -86,6 +90,7 @@ private:
     int m_maxTexture;
     std::unique_ptr<Picture> m_picture;
     std::unique_ptr<cTexture> m_texture;  // being made by Poll
+    std::unique_ptr<cTexture> m_spare;    // offered for reuse
     int m_step = 0;                       // Poll's next step
     cFlag* m_flag = nullptr;
     std::atomic<int> m_state{0};

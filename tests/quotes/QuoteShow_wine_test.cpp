@@ -288,6 +288,8 @@ struct QuoteShots {
     Shot full, fading, pause;
     Layout layout;
     Region fullText, fadingText, pauseText, picture, pausePicture, frame, pauseFrame;
+    std::string pictureName;               // the quote's picture
+    const cTexture* pictureTexture = nullptr;  // and the texture it was drawn with
 };
 
 // Follows the next quote: a grab when it is fully visible, one late in its fade-out and one
@@ -303,6 +305,8 @@ void FollowQuote(QuoteShowWine& t, const std::string& name, QuoteShots& out, boo
         show->Current() != quote)
         return;
     out.layout = Locate(*show);
+    out.pictureName = quote->picture;
+    if (const cFlag* picture = show->PictureCloth()) out.pictureTexture = picture->Cells()[0].texture;
     const float alphaFull = show->Alpha();
     out.full = wt::GrabPresented(kW, kH);
     wt::SaveBmp(out.full, ShotPath(name + "-full.bmp"));
@@ -408,13 +412,24 @@ TEST_F(QuoteShowWine, ThreeQuotesInARowThenNothingLeftBehind) {
     EXPECT_EQ(show->TextureDepth(), 32);
     EXPECT_EQ(show->CaptionCols() * show->CaptionRows(), 1);
     ExpectCaptionsFit(*show);
+    // A picture of the same size as the one before is drawn into its texture, not a new one.
+    std::vector<std::pair<std::string, const cTexture*>> pictures;
     for (int i = 0; i < 3; ++i) {
         QuoteShots shots;
         bool ok = false;
         FollowQuote(*this, "quotes-32bit-" + std::to_string(i + 1), shots, &ok);
         ASSERT_TRUE(ok) << "quote " << i + 1;
         ExpectQuoteSeen(shots, true, "quote " + std::to_string(i + 1));
+        ASSERT_TRUE(shots.pictureTexture) << "quote " << i + 1;
+        pictures.emplace_back(shots.pictureName, shots.pictureTexture);
     }
+    int changes = 0;
+    for (size_t i = 1; i < pictures.size(); ++i) {
+        if (pictures[i].first == pictures[i - 1].first) continue;
+        ++changes;
+        EXPECT_EQ(pictures[i].second, pictures[i - 1].second) << pictures[i - 1].first << " -> " << pictures[i].first;
+    }
+    EXPECT_GT(changes, 0) << "three quotes in a row showed one picture";
     EXPECT_GE(show->QuotesShown(), 3);
     CleanUp();
     DestroyWindow(window);
