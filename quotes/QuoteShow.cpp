@@ -125,6 +125,8 @@ bool PictureLoader::StartLoading() {
     return StartBelowNormal(*this);
 }
 
+void PictureLoader::OfferTexture(std::unique_ptr<cTexture> spare) { m_spare = std::move(spare); }
+
 void PictureLoader::Settle(int state, int error) {
     m_mutex.Lock();
     m_error = error;

@@ -65,7 +65,7 @@ public:
     // Main thread, before the first Poll: the previous picture's texture, which Poll fills
     // again instead of making a new one when the sizes match (the device keeps a little of
     // every texture it made and freed).
-    void OfferTexture(std::unique_ptr<cTexture> spare) { m_spare = std::move(spare); }
+    void OfferTexture(std::unique_ptr<cTexture> spare);
     int State() const { return m_state; }
     int ErrorCode() const { return m_error; }
     // Main thread, state >= Decoded: the next step of making the picture's texture (create
