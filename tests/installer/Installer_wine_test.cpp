@@ -171,18 +171,28 @@ struct EndsWithScope {
 // not the speed.
 void ForgetTheFrameRate() { wt::WriteString(HKEY_CURRENT_USER, wt::kProductKey, "AvgFps", "100"); }
 
+// One use of the forwarder and the screen saver it starts, both ended with the scope.
+struct ForwarderRun {
+    wt::Process process, saver;
+    bool started = false;
+    explicit ForwarderRun(const std::string& arguments) {
+        DeleteFileA(wt::LogPath().c_str());
+        started = process.Start(ForwarderPath(), arguments) &&
+                  saver.Attach(wt::WaitForProcessNamed("ZephylSaver.scr", 20000));
+    }
+    ~ForwarderRun() {
+        for (wt::Process* p : {&saver, &process})
+            if (p->Running()) p->Kill();
+    }
+};
+
 void RunThroughTheForwarder(const std::string& installFolder) {
-    const std::string forwarder = ForwarderPath();
     const std::string saverPath = "Path: " + installFolder + "ZephylSaver.scr";
     {
         SCOPED_TRACE("/s");
-        DeleteFileA(wt::LogPath().c_str());
-        wt::Process process;
-        ASSERT_TRUE(process.Start(forwarder, "/s"));
-        EndsWithScope forwarderEnds{process};
-        wt::Process saver;
-        ASSERT_TRUE(saver.Attach(wt::WaitForProcessNamed("ZephylSaver.scr", 20000)));
-        EndsWithScope saverEnds{saver};
+        ForwarderRun run("/s");
+        ASSERT_TRUE(run.started) << "no forwarder, or no screen saver from it";
+        wt::Process &process = run.process, &saver = run.saver;
         EXPECT_NE(nullptr, wt::WaitForWindow(saver.Id(), "ZephylSaver", kStartMs)) << LogText();
         EXPECT_TRUE(WaitForLog("Entering main loop...", kStartMs)) << LogText();
         PumpFor(500);
@@ -199,12 +209,9 @@ void RunThroughTheForwarder(const std::string& installFolder) {
         HWND host = CreateWindowExA(0, "STATIC", "Screen Saver Settings", WS_POPUP | WS_VISIBLE, 200, 200, 152, 112,
                                     nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, host);
-        wt::Process process;
-        ASSERT_TRUE(process.Start(forwarder, "/p " + std::to_string(reinterpret_cast<UINT_PTR>(host))));
-        EndsWithScope forwarderEnds{process};
-        wt::Process saver;
-        ASSERT_TRUE(saver.Attach(wt::WaitForProcessNamed("ZephylSaver.scr", 20000)));
-        EndsWithScope saverEnds{saver};
+        ForwarderRun run("/p " + std::to_string(reinterpret_cast<UINT_PTR>(host)));
+        ASSERT_TRUE(run.started) << "no forwarder, or no screen saver from it";
+        wt::Process &process = run.process, &saver = run.saver;
         HWND child = nullptr;
         for (DWORD start = GetTickCount(); !child && GetTickCount() - start < kStartMs; PumpFor(50))
             child = FindWindowExA(host, nullptr, "ZephylSaver", nullptr);
@@ -223,13 +230,9 @@ void RunThroughTheForwarder(const std::string& installFolder) {
     {
         SCOPED_TRACE("/c");
         ForgetTheFrameRate();
-        DeleteFileA(wt::LogPath().c_str());
-        wt::Process process;
-        ASSERT_TRUE(process.Start(forwarder, "/c"));
-        EndsWithScope forwarderEnds{process};
-        wt::Process saver;
-        ASSERT_TRUE(saver.Attach(wt::WaitForProcessNamed("ZephylSaver.scr", 20000)));
-        EndsWithScope saverEnds{saver};
+        ForwarderRun run("/c");
+        ASSERT_TRUE(run.started) << "no forwarder, or no screen saver from it";
+        wt::Process &process = run.process, &saver = run.saver;
         HWND dialog = wt::WaitForWindow(saver.Id(), "#32770", kStartMs);
         ASSERT_NE(nullptr, dialog) << LogText();
         PumpFor(500);

@@ -413,7 +413,8 @@ TEST_F(QuoteShowWine, ThreeQuotesInARowThenNothingLeftBehind) {
     EXPECT_EQ(show->CaptionCols() * show->CaptionRows(), 1);
     ExpectCaptionsFit(*show);
     // A picture of the same size as the one before is drawn into its texture, not a new one.
-    std::vector<std::pair<std::string, const cTexture*>> pictures;
+    QuoteShots previous;
+    int changes = 0;
     for (int i = 0; i < 3; ++i) {
         QuoteShots shots;
         bool ok = false;
@@ -421,13 +422,11 @@ TEST_F(QuoteShowWine, ThreeQuotesInARowThenNothingLeftBehind) {
         ASSERT_TRUE(ok) << "quote " << i + 1;
         ExpectQuoteSeen(shots, true, "quote " + std::to_string(i + 1));
         ASSERT_TRUE(shots.pictureTexture) << "quote " << i + 1;
-        pictures.emplace_back(shots.pictureName, shots.pictureTexture);
-    }
-    int changes = 0;
-    for (size_t i = 1; i < pictures.size(); ++i) {
-        if (pictures[i].first == pictures[i - 1].first) continue;
-        ++changes;
-        EXPECT_EQ(pictures[i].second, pictures[i - 1].second) << pictures[i - 1].first << " -> " << pictures[i].first;
+        if (i > 0 && shots.pictureName != previous.pictureName) {
+            ++changes;
+            EXPECT_EQ(shots.pictureTexture, previous.pictureTexture) << previous.pictureName << " -> " << shots.pictureName;
+        }
+        previous = std::move(shots);
     }
     EXPECT_GT(changes, 0) << "three quotes in a row showed one picture";
     EXPECT_GE(show->QuotesShown(), 3);
