@@ -63,8 +63,8 @@ public:
 
     bool StartLoading();
     // Main thread, before the first Poll: the previous picture's texture, which Poll fills
-    // again instead of making a new one when the sizes match (the device keeps a little of
-    // every texture it made and freed).
+    // again instead of making a new one when the sizes match: a new picture then asks the
+    // device for no new memory in the middle of a run.
     void OfferTexture(std::unique_ptr<cTexture> spare);
     int State() const { return m_state; }
     int ErrorCode() const { return m_error; }
